@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Checks a built Windows program's image: machine, subsystem, imported DLLs, Unicode window
+functions and the embedded manifest, icon and version information.
+
+  check_pe.py FILE --machine i386|x86_64 [--allow DLL ...]"""
+
+import argparse
+import struct
+import sys
+
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
+    "msvcrt.dll", "ws2_32.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll", "version.dll",
+    "msimg32.dll", "uxtheme.dll", "ntdll.dll",
+}
+MACHINES = {"i386": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+
+
+class Image:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE image")
+        self.machine, sections, _, _, _, opt_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        self.magic = struct.unpack_from("<H", data, opt)[0]
+        self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+        dirs = opt + (96 if self.magic == 0x10B else 112)
+        self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
+        self.sections = []
+        table = opt + opt_size
+        for i in range(sections):
+            _, vsize, vaddr, rsize, raddr = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((vaddr, max(vsize, rsize), raddr))
+        self.is64 = self.magic == 0x20B
+
+    def offset(self, rva):
+        for vaddr, size, raddr in self.sections:
+            if vaddr <= rva < vaddr + size:
+                return rva - vaddr + raddr
+        raise ValueError("address outside every section")
+
+    def cstring(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+
+    def imports(self):
+        rva, _ = self.directories[1]
+        result = {}
+        pos = self.offset(rva)
+        while True:
+            lookup, _, _, name, first = struct.unpack_from("<IIIII", self.data, pos)
+            if name == 0:
+                return result
+            names = []
+            thunk = self.offset(lookup or first)
+            width, flag = (8, 1 << 63) if self.is64 else (4, 1 << 31)
+            while True:
+                value = struct.unpack_from("<Q" if self.is64 else "<I", self.data, thunk)[0]
+                if value == 0:
+                    break
+                if not value & flag:
+                    names.append(self.cstring(value + 2))
+                thunk += width
+            result[self.cstring(name).lower()] = names
+            pos += 20
+
+    def resources(self):
+        """{type id: [data bytes, ...]} for the resource types with numeric ids."""
+        rva, _ = self.directories[2]
+        base = self.offset(rva)
+        found = {}
+
+        def entries(offset):
+            named, ids = struct.unpack_from("<HH", self.data, base + offset + 12)
+            for i in range(named + ids):
+                yield struct.unpack_from("<II", self.data, base + offset + 16 + 8 * i)
+
+        def leaves(offset):
+            for _, target in entries(offset):
+                if target & 0x80000000:
+                    yield from leaves(target & 0x7FFFFFFF)
+                else:
+                    data_rva, size = struct.unpack_from("<II", self.data, base + target)
+                    start = self.offset(data_rva)
+                    yield self.data[start:start + size]
+
+        for type_id, target in entries(0):
+            if not type_id & 0x80000000:
+                found[type_id] = list(leaves(target & 0x7FFFFFFF))
+        return found
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("file")
+    parser.add_argument("--machine", choices=MACHINES, required=True)
+    parser.add_argument("--allow", nargs="*", default=[])
+    args = parser.parse_args()
+
+    image = Image(open(args.file, "rb").read())
+    problems = []
+    machine, magic = MACHINES[args.machine]
+    if (image.machine, image.magic) != (machine, magic):
+        problems.append(f"machine {image.machine:#x} / magic {image.magic:#x}, wanted {args.machine}")
+    if image.subsystem != 2:
+        problems.append(f"subsystem {image.subsystem}, wanted the GUI subsystem (2)")
+
+    imports = image.imports()
+    allowed = SYSTEM_DLLS | {name.lower() for name in args.allow}
+    for dll in sorted(set(imports) - allowed):
+        if not dll.startswith("api-ms-win-"):
+            problems.append(f"imports {dll}, which is not a Windows system DLL")
+    ansi = [f for f in imports.get("user32.dll", []) if f.endswith("A")]
+    if ansi:
+        problems.append(f"ANSI window functions imported: {', '.join(ansi)}")
+
+    resources = image.resources()
+    manifest = b"".join(resources.get(RT_MANIFEST, [])).decode("utf-8", "replace")
+    if 'level="asInvoker"' not in manifest:
+        problems.append("manifest does not ask for the invoking user's rights (asInvoker)")
+    if "Microsoft.Windows.Common-Controls" not in manifest or 'version="6.0.0.0"' not in manifest:
+        problems.append("manifest does not ask for common controls 6")
+    for kind, what in ((RT_ICON, "icon"), (RT_GROUP_ICON, "icon group"), (RT_VERSION, "version information")):
+        if not resources.get(kind):
+            problems.append(f"no {what} resource")
+
+    for problem in problems:
+        print(f"{args.file}: {problem}")
+    if not problems:
+        print(f"{args.file}: {args.machine} GUI program importing {', '.join(sorted(imports))}")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

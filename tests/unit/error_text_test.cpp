@@ -1,0 +1,34 @@
+#include "common/error.h"
+
+#include <gtest/gtest.h>
+
+TEST(ErrorBoxText, AddsAFullStopOnlyAfterCharactersAbovePeriod) {
+  const struct {
+    std::wstring message;
+    std::wstring shown;
+  } cases[] = {
+      {L"", L""},
+      {L"Failed", L"Failed."},
+      {L"Failed.", L"Failed."},
+      {L"Ends with a comma,", L"Ends with a comma,"},   // ',' is U+002C
+      {L"Ends with a dash-", L"Ends with a dash-"},     // '-' is U+002D
+      {L"Ends with a slash/", L"Ends with a slash/."},  // '/' is U+002F
+      {L"Socket Error # 10061\r\n", L"Socket Error # 10061\r\n"},
+      {L"Invalid data type for 'Workgroup'", L"Invalid data type for 'Workgroup'"},  // U+0027
+      {L"Failed (x)", L"Failed (x)"},                   // ')' is U+0029
+      {L"버전 정보를 받을 수가 없습니다.", L"버전 정보를 받을 수가 없습니다."},
+      {L"시간 초과", L"시간 초과."},
+      {L"9", L"9."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ErrorBoxText(c.message), c.shown) << "message: " << testing::PrintToString(c.message);
+  }
+}
+
+TEST(FormatText, ReplacesEveryPlaceholderAndLeavesOtherPercentSignsAlone) {
+  EXPECT_EQ(FormatText(L"Failed to get data for '%s'", L"TCPNoDelay"),
+            L"Failed to get data for 'TCPNoDelay'");
+  EXPECT_EQ(FormatText(L"%s and %s", L"a"), L"a and a");
+  EXPECT_EQ(FormatText(L"100% sure %", L"x"), L"100% sure %");
+  EXPECT_EQ(FormatText(L"'%s'", L"%s"), L"'%s'");
+}
