@@ -1,0 +1,105 @@
+#include "ui/application.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+namespace {
+TApplication* gApplication = nullptr;
+
+std::wstring WidenAscii(const char* text) {
+  std::wstring out;
+  for (; *text; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+  return out;
+}
+}  // namespace
+
+TApplication& TApplication::Initialize() {
+  if (!gApplication) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    gApplication = new TApplication();
+  }
+  return *gApplication;
+}
+
+TApplication& TApplication::Instance() noexcept {
+  // Tests and the entry both initialise first; a late caller still gets a working object.
+  static TApplication fallback;
+  return gApplication ? *gApplication : fallback;
+}
+
+void TApplication::SetCursorOverride(HCURSOR cursor) noexcept {
+  cursorOverride_ = cursor;
+  if (cursor) {
+    SetCursor(cursor);
+  } else {
+    // Let the window of ours under the pointer choose its own pointer again.
+    POINT point;
+    if (!GetCursorPos(&point)) return;
+    const HWND window = WindowFromPoint(point);
+    if (!window || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return;
+    const LRESULT hit = SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+    SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(hit, WM_MOUSEMOVE));
+  }
+}
+
+void TApplication::Run() {
+  MSG msg;
+  while (!terminated_) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  terminated_ = true;
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      terminated_ = true;
+      // Run's GetMessage must see it too.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void TApplication::Terminate() noexcept {
+  if (!terminated_) PostQuitMessage(0);
+  terminated_ = true;
+}
+
+void TApplication::HandleException() noexcept {
+  try {
+    throw;
+  } catch (const Exception& error) {
+    ShowException(error.Message());
+  } catch (const std::bad_alloc&) {
+    ShowException(L"Out of memory");
+  } catch (const std::exception& error) {
+    ShowException(WidenAscii(error.what()));
+  } catch (...) {
+    ShowException(L"Unknown error");
+  }
+}
+
+void TApplication::ShowException(const std::wstring& message) noexcept {
+  try {
+    const std::wstring text = ErrorBoxText(message);
+    MessageBoxW(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+  } catch (...) {
+    // Out of memory while reporting: nothing left to show it with.
+  }
+}
+
+bool ApplyCursorOverride() noexcept {
+  const HCURSOR cursor = TApplication::Instance().CursorOverride();
+  if (!cursor) return false;
+  SetCursor(cursor);
+  return true;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "common/error.h"
+
+#include <windows.h>
+
+#include <string>
+
+// What the program's windows share: the title (the caption of plain and error boxes), the hint
+// pause, the application-wide pointer override, the message loop and the default error handler.
+class TApplication {
+public:
+  // Common controls, and the process's one instance of this class.
+  static TApplication& Initialize();
+  static TApplication& Instance() noexcept;
+
+  const std::wstring& Title() const noexcept { return title_; }
+  void SetTitle(std::wstring title) { title_ = std::move(title); }
+
+  // The pause before a control's hint shows, in milliseconds.
+  UINT HintPause() const noexcept { return hintPause_; }
+  void SetHintPause(UINT milliseconds) noexcept { hintPause_ = milliseconds; }
+
+  // One pointer for every window of the program until it is cleared (nullptr); while it is clear,
+  // each window answers for its own pointer again.
+  HCURSOR CursorOverride() const noexcept { return cursorOverride_; }
+  void SetCursorOverride(HCURSOR cursor) noexcept;
+
+  // Runs the message loop until a quit message or Terminate.
+  void Run();
+  // Handles what is waiting in the queue and returns; a quit message seen here ends Run.
+  void ProcessMessages();
+  void Terminate() noexcept;
+  bool Terminated() const noexcept { return terminated_; }
+
+  // The default error handler: the error's text in a box with the stop icon and the title as
+  // caption. Call it from inside a catch block; the program then goes on.
+  void HandleException() noexcept;
+  void ShowException(const std::wstring& message) noexcept;
+
+private:
+  TApplication() = default;
+
+  std::wstring title_;
+  UINT hintPause_ = 500;
+  HCURSOR cursorOverride_ = nullptr;
+  bool terminated_ = false;
+};
+
+// Answers WM_SETCURSOR for a window while the application-wide override is set.
+bool ApplyCursorOverride() noexcept;

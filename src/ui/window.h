@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ui/application.h"
+
+#include <windows.h>
+
+// Base of every window class of the program: `this` lives in GWLP_USERDATA from WM_NCCREATE,
+// and the window procedure is the one place where errors stop. An error that leaves a handler
+// reaches the default error handler and the program goes on.
+template <typename Derived>
+class Window {
+public:
+  HWND Handle() const noexcept { return hwnd_; }
+
+protected:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    Derived* self = nullptr;
+    if (message == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      self = static_cast<Derived*>(create->lpCreateParams);
+      self->hwnd_ = hwnd;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+      self = reinterpret_cast<Derived*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      self->hwnd_ = nullptr;
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    try {
+      return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+      TApplication::Instance().HandleException();
+      return 0;
+    }
+  }
+
+  LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+  }
+
+  HWND hwnd_ = nullptr;
+};

@@ -1,0 +1,329 @@
+#include "driver.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace driver {
+
+namespace {
+
+std::runtime_error Failure(const std::string& what) {
+  return std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+struct FindState {
+  DWORD processId;
+  DWORD threadId;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+  auto* state = reinterpret_cast<FindState*>(param);
+  DWORD processId = 0;
+  const DWORD threadId = GetWindowThreadProcessId(window, &processId);
+  const bool matches = state->threadId ? threadId == state->threadId : processId == state->processId;
+  if (matches && (!state->visibleOnly || IsWindowVisible(window))) state->found.push_back(window);
+  return TRUE;
+}
+
+std::optional<MessageBoxInfo> FirstMessageBox(const std::vector<HWND>& windows) {
+  for (HWND window : windows) {
+    if (ClassNameOf(window) != L"#32770") continue;
+    MessageBoxInfo info;
+    info.window = window;
+    info.caption = TextOf(window);
+    // A message box's text is the static control with id 0xFFFF; its icon a static with SS_ICON.
+    if (HWND text = GetDlgItem(window, 0xFFFF)) info.text = TextOf(text);
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (ClassNameOf(child) == L"Static" &&
+          (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+        info.hasIcon = true;
+      }
+    }
+    return info;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, Millis timeout, Millis interval) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+    std::this_thread::sleep_for(interval);
+  }
+}
+
+std::wstring BinDir() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring ClassNameOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::wstring TextOf(HWND window) {
+  // WM_GETTEXT rather than GetWindowText, which does not read other processes' controls.
+  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+RECT WindowRectOf(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
+  FindState state{processId, 0, visibleOnly, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+std::optional<MessageBoxInfo> FindMessageBox(DWORD processId) {
+  return FirstMessageBox(TopLevelWindows(processId));
+}
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, Millis timeout) {
+  std::optional<MessageBoxInfo> box;
+  WaitUntil([&] { return (box = FindMessageBox(processId)).has_value(); }, timeout);
+  return box;
+}
+
+std::optional<MessageBoxInfo> WaitForThreadMessageBox(DWORD threadId, Millis timeout) {
+  std::optional<MessageBoxInfo> box;
+  WaitUntil(
+      [&] {
+        FindState state{0, threadId, true, {}};
+        EnumThreadWindows(threadId, CollectWindow, reinterpret_cast<LPARAM>(&state));
+        return (box = FirstMessageBox(state.found)).has_value();
+      },
+      timeout);
+  return box;
+}
+
+void AnswerMessageBox(HWND box, int buttonId) {
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+}
+
+void ClickAt(POINT screenPoint) {
+  // Wine maps an absolute coordinate n to (n * width) >> 16, so round up to land on the pixel.
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  const auto scale = [](int value, int size) {
+    return static_cast<LONG>(std::ceil(value * 65536.0 / size));
+  };
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = scale(screenPoint.x, width);
+    input.mi.dy = scale(screenPoint.y, height);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& program) {
+  const std::wstring path = BinDir() + L"\\" + program;
+  std::wstring commandLine = L"\"" + path + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      BinDir().c_str(), &startup, &info)) {
+    throw Failure("cannot start LAGVANE.exe");
+  }
+  UniqueHandle thread(info.hThread);
+  return AppProcess(info.hProcess, info.dwProcessId);
+}
+
+AppProcess::~AppProcess() {
+  if (process_ && Running()) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+bool AppProcess::Running() const {
+  return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> AppProcess::WaitForExit(Millis timeout) {
+  if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process_.get(), &code);
+  return code;
+}
+
+HWND AppProcess::WaitForWindow(const wchar_t* className, Millis timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindows(id_)) {
+          if (ClassNameOf(window) == className) {
+            found = window;
+            return true;
+          }
+        }
+        return !Running();
+      },
+      timeout);
+  return found;
+}
+
+Screenshot Screenshot::Capture() {
+  Screenshot shot;
+  shot.width_ = GetSystemMetrics(SM_CXSCREEN);
+  shot.height_ = GetSystemMetrics(SM_CYSCREEN);
+  UniqueWindowDc screen(nullptr);
+  UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = shot.width_;
+  info.bmiHeader.biHeight = -shot.height_;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  UniqueHBitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) throw Failure("cannot capture the screen");
+  {
+    ScopedSelectObject select(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, shot.width_, shot.height_, screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
+  }
+  GdiFlush();
+  const auto* source = static_cast<const std::uint32_t*>(bits);
+  shot.pixels_.assign(source, source + static_cast<std::size_t>(shot.width_) * shot.height_);
+  return shot;
+}
+
+COLORREF Screenshot::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) throw std::out_of_range("pixel outside the screen");
+  const std::uint32_t value = pixels_[static_cast<std::size_t>(y) * width_ + x];
+  return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+bool Screenshot::Save(const std::wstring& path) const {
+  const int stride = (width_ * 3 + 3) & ~3;
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(header);
+  header.biWidth = width_;
+  header.biHeight = height_;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biSizeImage = static_cast<DWORD>(stride * height_);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(header);
+  file.bfSize = file.bfOffBits + header.biSizeImage;
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+  out.write(reinterpret_cast<const char*>(&header), sizeof(header));
+  std::vector<char> row(static_cast<std::size_t>(stride), 0);
+  for (int y = height_ - 1; y >= 0; --y) {
+    for (int x = 0; x < width_; ++x) {
+      const std::uint32_t value = pixels_[static_cast<std::size_t>(y) * width_ + x];
+      row[x * 3] = static_cast<char>(value & 0xFF);
+      row[x * 3 + 1] = static_cast<char>((value >> 8) & 0xFF);
+      row[x * 3 + 2] = static_cast<char>((value >> 16) & 0xFF);
+    }
+    out.write(row.data(), stride);
+  }
+  return static_cast<bool>(out);
+}
+
+namespace reg {
+
+namespace {
+UniqueHKey Open(HKEY root, const std::wstring& path, REGSAM access) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+UniqueHKey Create(HKEY root, const std::wstring& path) {
+  UniqueHKey key;
+  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS) {
+    throw Failure("cannot create a registry key");
+  }
+  return key;
+}
+}  // namespace
+
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name) {
+  UniqueHKey key = Open(root, path, KEY_QUERY_VALUE);
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (!key || RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                               &size) != ERROR_SUCCESS || type != REG_DWORD) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name) {
+  UniqueHKey key = Open(root, path, KEY_QUERY_VALUE);
+  return key && RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  return static_cast<bool>(Open(root, path, KEY_READ));
+}
+
+void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value) {
+  UniqueHKey key = Create(root, path);
+  RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value) {
+  UniqueHKey key = Create(root, path);
+  RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name) {
+  if (UniqueHKey key = Open(root, path, KEY_SET_VALUE)) RegDeleteValueW(key.get(), name.c_str());
+}
+
+void DeleteTree(HKEY root, const std::wstring& path) {
+  if (UniqueHKey key = Open(root, path, KEY_ALL_ACCESS)) {
+    for (;;) {
+      wchar_t name[256];
+      DWORD length = 256;
+      if (RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      DeleteTree(key.get(), name);
+      if (KeyExists(key.get(), name)) break;  // undeletable: stop rather than loop
+    }
+  }
+  RegDeleteKeyW(root, path.c_str());
+}
+
+}  // namespace reg
+
+}  // namespace driver
