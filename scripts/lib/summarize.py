@@ -2,7 +2,8 @@
 """Sums up a test run: every GoogleTest case of every preset, and each ctest test that is not a
 GoogleTest program (or that died before writing its cases) as one case of its own.
 
-  summarize.py BUILD_DIR [BUILD_DIR ...]   prints 'tests: N passed, N failed, N skipped'"""
+  summarize.py [--build-failures N] BUILD_DIR ...   prints 'tests: N passed, N failed, N skipped'
+A build that failed counts as one failure, so a run that could not build never reads as green."""
 
 import os
 import sys
@@ -18,8 +19,11 @@ def gtest_counts(path):
 
 
 def main():
+    args = sys.argv[1:]
     passed = failed = skipped = 0
-    for build in sys.argv[1:]:
+    if args[:1] == ["--build-failures"]:
+        failed, args = int(args[1]), args[2:]
+    for build in args:
         junit = os.path.join(build, "ctest-junit.xml")
         if not os.path.exists(junit):
             continue
