@@ -130,7 +130,11 @@ TEST_F(OcSetupTest, MessagesAreHandledWhileWaitingAndAFailingExitCodeStillEndsTh
   int ticks = 0;
   static int* tickCounter = nullptr;
   tickCounter = &ticks;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { ++*tickCounter; });
+  // A timer procedure is stdcall on i686, which a lambda cannot be.
+  struct Tick {
+    static void CALLBACK Count(HWND, UINT, UINT_PTR, DWORD) { ++*tickCounter; }
+  };
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick::Count);
   bool after = false;
   ExecuteAndWait(L"ocsetup", L"x", nullptr, [&] { after = true; });
   KillTimer(nullptr, timer);
