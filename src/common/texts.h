@@ -28,4 +28,9 @@ inline constexpr wchar_t kHintTovalin[] = L"토발린 홈페이지";
 // The status label's caption before the mode shown is restored.
 inline constexpr wchar_t kAnalysingRegistry[] = L"레지스트리 값 분석 중...";
 
+// The MSMQ notice: its caption and its two pictures.
+inline constexpr wchar_t kMsmqNoticeCaption[] = L"라그베인 최적화실행중";
+inline constexpr wchar_t kMsmqInstallPicture[] = L"POPUP_MSMQ_INSTALL";
+inline constexpr wchar_t kMsmqUninstallPicture[] = L"POPUP_MSMQ_UNINSTALL";
+
 }  // namespace texts

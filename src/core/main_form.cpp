@@ -1,7 +1,11 @@
 #include "core/main_form.h"
 
 #include "common/texts.h"
+#include "core/command_line.h"
+#include "tuning/msmq_setup.h"
 #include "tuning/speed_up.h"
+#include "tuning/windows_version.h"
+#include "ui/message_dialog_msmq.h"
 #include "ui/application.h"
 #include "ui/image_control.h"
 #include "ui/image_progress_bar.h"
@@ -10,9 +14,29 @@
 #include "ui/png_resource_image.h"
 #include "ui/transparent_form.h"
 
+#include <shellapi.h>
+
 #include <stdexcept>
+#include <vector>
 
 namespace {
+
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\LAGVANE";
+// Put there by the installer; only its presence counts.
+constexpr wchar_t kFirstRunMarker[] = L"NeedOptimization";
+
+// Leaves the creation steps when the program is to end without showing its window.
+struct EndProgram {};
+
+// The program's arguments, without its own name.
+std::vector<std::wstring> CommandLineArguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> arguments;
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
+  if (argv) LocalFree(argv);
+  return arguments;
+}
 
 // The form's design-time place and client size; start-up sizes it to the skin.
 constexpr RECT kDesignBounds{601, 1, 601 + 478, 1 + 212};
@@ -72,6 +96,8 @@ bool TfrmMain::Create() {
     CreateFormControls();
     FormCreate();
     return true;
+  } catch (const EndProgram&) {
+    return false;
   } catch (...) {
     // The remaining creation steps do not run; the entry ends the program once this is shown.
     TApplication::Instance().HandleException();
@@ -85,7 +111,21 @@ void TfrmMain::FormCreate() {
   app.SetCursorOverride(LoadCursorW(nullptr, IDC_WAIT));
   // 2. The instance made by the entry.
   FSpeedUp = &TSpeedUp::GetInstance();
-  // 3.–5. The MSMQ notice, the removal switch and the first-run installation join here.
+  // 3. Hidden until an MSMQ callback shows it.
+  FMessageDialogMSMQ = std::make_unique<TfrmMessageDialogMSMQ>(hwnd_);
+  // 4. The removal switch ends the program here, whether or not anything was removed.
+  if (IsUninstallSwitch(CommandLineArguments())) {
+    if (GetWindowsVersion() > TWinVersion::wvWinXP && IsMSMQInstalled(TMSMQMethod::mmOCSetup)) {
+      SetupMSMQ(TMSMQMethod::mmOCSetup, false, [this] { MSMQUninstallStarted(); },
+                [this] { MSMQUninstallFinished(); });
+    }
+    throw EndProgram();
+  }
+  // 5. The first normal start: the marker goes whether or not anything was installed.
+  if (FSpeedUp->Exists(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker)) {
+    InstallMSMQ();
+    FSpeedUp->Delete(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker);
+  }
   // 6. The layered skin: no frame, the controls onto the control form, the mask's picture.
   jtfBackground->SetActive(true);
   // 7.
@@ -196,7 +236,28 @@ void TfrmMain::FormDestroy() noexcept {
   FWebPingImage.reset();
   FProgressBarGame.reset();
   FProgressBarWeb.reset();
-  // The MSMQ notice is released here.
+  FMessageDialogMSMQ.reset();
+}
+
+void TfrmMain::InstallMSMQ() {
+  if (GetWindowsVersion() > TWinVersion::wvWinXP && !IsMSMQInstalled(TMSMQMethod::mmOCSetup)) {
+    SetupMSMQ(TMSMQMethod::mmOCSetup, true, [this] { MSMQInstallStarted(); }, [this] { MSMQInstallFinished(); });
+  }
+}
+
+void TfrmMain::MSMQInstallStarted() { ShowMSMQNotice(texts::kMsmqInstallPicture); }
+
+void TfrmMain::MSMQUninstallStarted() { ShowMSMQNotice(texts::kMsmqUninstallPicture); }
+
+void TfrmMain::MSMQInstallFinished() { FMessageDialogMSMQ->Close(); }
+
+void TfrmMain::MSMQUninstallFinished() { FMessageDialogMSMQ->Close(); }
+
+void TfrmMain::ShowMSMQNotice(const wchar_t* picture) {
+  FMessageDialogMSMQ->SetResourceName(picture);
+  FMessageDialogMSMQ->Show();
+  // Painted before ocsetup starts.
+  TApplication::Instance().ProcessMessages();
 }
 
 void TfrmMain::CloseAndEnd() {

@@ -13,6 +13,7 @@ class TLabel;
 class TJvTransparentForm;
 class TPNGResourceImage;
 class TImageProgressBar;
+class TfrmMessageDialogMSMQ;
 
 // The program's one lasting window: its life from creation to destruction, and its state as
 // properties (reading gives the stored value; assigning stores it and does the work).
@@ -54,6 +55,12 @@ private:
   void FormShow();
   bool FormCloseQuery();
   void FormDestroy() noexcept;
+  void InstallMSMQ();
+  void MSMQInstallStarted();
+  void MSMQInstallFinished();
+  void MSMQUninstallStarted();
+  void MSMQUninstallFinished();
+  void ShowMSMQNotice(const wchar_t* picture);
   // Runs the close query once; a second close request after it only ends the loop.
   void CloseAndEnd();
 
@@ -77,6 +84,7 @@ private:
   std::unique_ptr<TImage> Image2;
   // After the controls, so it goes before them: it watches imgBackground.
   std::unique_ptr<TJvTransparentForm> jtfBackground;
+  std::unique_ptr<TfrmMessageDialogMSMQ> FMessageDialogMSMQ;
 
   std::unique_ptr<TPNGResourceImage> FGamePingImage;
   std::unique_ptr<TPNGResourceImage> FWebPingImage;

@@ -7,7 +7,7 @@
 
 #include <cwctype>
 
-TBitmap LoadPngResource(HMODULE module, const std::wstring& name) {
+PngImage LoadPngResourcePicture(HMODULE module, const std::wstring& name) {
   // Resource names are stored in upper case; asking in upper case finds them on every system.
   std::wstring upper = name;
   for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
@@ -16,7 +16,11 @@ TBitmap LoadPngResource(HMODULE module, const std::wstring& name) {
   const void* data = loaded ? LockResource(loaded) : nullptr;
   if (!data) throw Exception(FormatText(texts::kResourceNotFound, name), L"EResNotFound");
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  const PngImage image = DecodePngOrThrow(std::span<const std::uint8_t>(bytes, SizeofResource(module, info)));
+  return DecodePngOrThrow(std::span<const std::uint8_t>(bytes, SizeofResource(module, info)));
+}
+
+TBitmap LoadPngResource(HMODULE module, const std::wstring& name) {
+  const PngImage image = LoadPngResourcePicture(module, name);
   TBitmap bitmap;
   bitmap.SetPixels(static_cast<int>(image.width), static_cast<int>(image.height), PremultipliedBgra(image));
   return bitmap;

@@ -4,6 +4,7 @@
 // module, found by name whatever its case, decoded into premultiplied bitmaps.
 
 #include "ui/bitmap.h"
+#include "ui/png_decoder.h"
 
 #include <windows.h>
 
@@ -11,6 +12,9 @@
 
 class TImage;
 
+// The decoded picture, alpha not yet applied, of the resource `name` of `module`, with the same errors
+// as LoadPngResource.
+PngImage LoadPngResourcePicture(HMODULE module, const std::wstring& name);
 // Decodes the resource `name` of `module`; raises the decoder's error for a broken blob, and an
 // error naming the resource when there is none of that name.
 TBitmap LoadPngResource(HMODULE module, const std::wstring& name);

@@ -173,8 +173,12 @@ AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      BinDir().c_str(), &startup, &info)) {
+  // Started from the temporary folder, as from a shortcut: the program must not rely on finding
+  // anything in its working folder (the build's folder also holds the test fakes).
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
+                      &info)) {
     throw Failure("cannot start LAGVANE.exe");
   }
   UniqueHandle thread(info.hThread);

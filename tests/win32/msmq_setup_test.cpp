@@ -84,7 +84,7 @@ protected:
   static void SetUpTestSuite() {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    std::filesystem::copy_file(driver::BinDir() + L"\\ocsetup.exe", std::wstring(system) + L"\\ocsetup.exe",
+    std::filesystem::copy_file(driver::BinDir() + L"\\fakes\\ocsetup.exe", std::wstring(system) + L"\\ocsetup.exe",
                                std::filesystem::copy_options::overwrite_existing);
   }
 
