@@ -25,9 +25,6 @@ constexpr wchar_t kProductKey[] = L"SOFTWARE\\LAGVANE";
 // Put there by the installer; only its presence counts.
 constexpr wchar_t kFirstRunMarker[] = L"NeedOptimization";
 
-// Leaves the creation steps when the program is to end without showing its window.
-struct EndProgram {};
-
 // The program's arguments, without its own name.
 std::vector<std::wstring> CommandLineArguments() {
   int count = 0;
@@ -94,10 +91,7 @@ bool TfrmMain::Create() {
 
   try {
     CreateFormControls();
-    FormCreate();
-    return true;
-  } catch (const EndProgram&) {
-    return false;
+    return FormCreate();
   } catch (...) {
     // The remaining creation steps do not run; the entry ends the program once this is shown.
     TApplication::Instance().HandleException();
@@ -105,7 +99,7 @@ bool TfrmMain::Create() {
   }
 }
 
-void TfrmMain::FormCreate() {
+bool TfrmMain::FormCreate() {
   TApplication& app = TApplication::Instance();
   // 1. Hourglass while the window is being built.
   app.SetCursorOverride(LoadCursorW(nullptr, IDC_WAIT));
@@ -119,7 +113,7 @@ void TfrmMain::FormCreate() {
       SetupMSMQ(TMSMQMethod::mmOCSetup, false, [this] { MSMQUninstallStarted(); },
                 [this] { MSMQUninstallFinished(); });
     }
-    throw EndProgram();
+    return false;
   }
   // 5. The first normal start: the marker goes whether or not anything was installed.
   if (FSpeedUp->Exists(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker)) {
@@ -138,6 +132,7 @@ void TfrmMain::FormCreate() {
   InitControls();
   // 10.
   app.SetCursorOverride(nullptr);
+  return true;
 }
 
 void TfrmMain::CreateFormControls() {

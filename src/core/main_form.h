@@ -51,7 +51,8 @@ private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
 
-  void FormCreate();
+  // False when the program is to end here without showing its window (the removal switch).
+  bool FormCreate();
   void FormShow();
   bool FormCloseQuery();
   void FormDestroy() noexcept;
