@@ -118,13 +118,23 @@ TEST_F(MsmqTest, TheRemovalSwitchInLowerCaseRemovesMsmqAndEndsWithoutAWindow) {
   RunAs(L"win7");
   MarkFirstRun();
   reg::WriteDword(HKEY_LOCAL_MACHINE, kMsmqParameters, L"Workgroup", 1);
+  SetEnvironmentVariableW(L"LAGVANE_OCSETUP_DELAY_MS", L"1500");
   AppProcess app = AppProcess::Start(L"--uninstall");
   bool showedMain = false;
+  std::optional<SIZE> noticeSize;
   WaitUntil([&] {
-    for (HWND w : TopLevelWindows(app.Id()))
+    for (HWND w : TopLevelWindows(app.Id())) {
       if (ClassNameOf(w) == L"TfrmMain") showedMain = true;
+      if (ClassNameOf(w) == L"TfrmMessageDialogMSMQ") {
+        const RECT r = WindowRectOf(w);
+        noticeSize = SIZE{r.right - r.left, r.bottom - r.top};
+      }
+    }
     return !app.Running();
   }, 30s, 20ms);
+  ASSERT_TRUE(noticeSize.has_value()) << "the removal notice never showed";
+  EXPECT_EQ(noticeSize->cx, 321);
+  EXPECT_EQ(noticeSize->cy, 33) << "the removal picture is one row shorter";
   EXPECT_EQ(app.WaitForExit(0s), std::optional<DWORD>(0));
   EXPECT_FALSE(showedMain);
   EXPECT_EQ(OcsetupLog(), kRemovalLine);
