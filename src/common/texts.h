@@ -25,6 +25,18 @@ inline constexpr wchar_t kHintHomepage[] = L"라그베인 홈페이지";
 inline constexpr wchar_t kHintSetup[] = L"환경설정";
 inline constexpr wchar_t kHintTovalin[] = L"토발린 홈페이지";
 
+// The actions' and menu items' captions; the hints above serve as the actions' hints.
+inline constexpr wchar_t kActOpen[] = L"라그베인 열기";
+inline constexpr wchar_t kActGamePing[] = L"게임 최적화 실행";
+inline constexpr wchar_t kActWebPing[] = L"인터넷 최적화 실행";
+inline constexpr wchar_t kActHomepage[] = L"라그베인 홈페이지";
+inline constexpr wchar_t kActClose[] = L"라그베인 종료";
+inline constexpr wchar_t kActMin[] = L"최소화";
+inline constexpr wchar_t kActWindowStart[] = L"시작 프로그램 등록";
+inline constexpr wchar_t kActStayOnTop[] = L"라그베인을 항상 위로";
+inline constexpr wchar_t kActFormHide[] = L"화면 감추기";
+inline constexpr wchar_t kActTovalin[] = L"토발린 홈페이지";
+
 // The status label's caption before the mode shown is restored.
 inline constexpr wchar_t kAnalysingRegistry[] = L"레지스트리 값 분석 중...";
 

@@ -13,6 +13,7 @@
 #include "ui/png_resource.h"
 #include "ui/png_resource_image.h"
 #include "ui/transparent_form.h"
+#include "ui/tray_icon.h"
 
 #include <shellapi.h>
 
@@ -158,6 +159,9 @@ void TfrmMain::CreateFormControls() {
   imgTovalin = image(224, 20, 14, 15, texts::kHintTovalin, L"FORM_PARTNER", true);
   Image1 = image(216, 19, 3, 18, L"Image1", L"FORM_DIVIDER", true);
   Image2 = image(188, 19, 3, 18, L"Image2", L"FORM_DIVIDER", true);
+  CreateActions();
+  ConnectControlEvents();
+  CreateTrayIcon();
 
   jtfBackground = std::make_unique<TJvTransparentForm>(hwnd_, [] { return kMainStyle; });
   jtfBackground->BeginLoading();
@@ -218,7 +222,8 @@ bool TfrmMain::FormCloseQuery() {
   // properties themselves stay as they are.
   if (FGamePing == TStateMode::smON) SetGamePingReg(TStateMode::smOFF);
   if (FWebPing == TStateMode::smON) SetWebPingReg(TStateMode::smOFF);
-  // 3. The tray icon is hidden here.
+  // 3.
+  if (TrayIcon) TrayIcon->SetVisible(false);
   // 4.
   FSpeedUp = nullptr;
   TSpeedUp::ReleaseInstance();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/types.h"
+#include "ui/action_list.h"
+#include "ui/popup_menu.h"
 #include "ui/window.h"
 
 #include <windows.h>
@@ -14,6 +16,7 @@ class TJvTransparentForm;
 class TPNGResourceImage;
 class TImageProgressBar;
 class TfrmMessageDialogMSMQ;
+class TTrayIcon;
 
 // The program's one lasting window: its life from creation to destruction, and its state as
 // properties (reading gives the stored value; assigning stores it and does the work).
@@ -40,6 +43,11 @@ public:
   void SetWebPingReg(TStateMode value);
   TSpeedUp* SpeedUp() const noexcept { return FSpeedUp; }
 
+  // Asks in the speech bubble whether to leave the active mode for `kind`; true only on Yes.
+  bool ShowConfirmDialog(TKindMode kind);
+  // Sets the four check marks of the menu from the real state; runs before every opening.
+  void ppMenuPopup();
+
   static constexpr wchar_t kClassName[] = L"TfrmMain";
 
 private:
@@ -47,6 +55,34 @@ private:
   void CreateFormControls();
   // The buttons and bars; the mode engine's part of it joins at its numbered steps.
   void InitControls();
+  // The action list, the popup menu and the tray icon, and the controls' events.
+  void CreateActions();
+  void CreateTrayIcon();
+  void ConnectControlEvents();
+  // The tray picture that shows the mode: 0 none, 1 game, 2 internet.
+  void SetTrayIndex(int index);
+
+  // The mode actions' handlers.
+  void actGamePingExecuteExecute();
+  void actWebPingExecuteExecute();
+  void actOpenExecute();
+  void actHomepageExecute();
+  void actCloseExecute();
+  void actMinExecute();
+  void actWindowStartExecute();
+  void actStayOnTopExecute();
+  void actFormHideExecute();
+  void actTovalinExecute();
+  void imgGameClick() { actGamePingExecute.Execute(); }
+  void imgWebClick() { actWebPingExecute.Execute(); }
+  void imgHomeClick() { actHomepage.Execute(); }
+  void imgTovalinClick() { actTovalin.Execute(); }
+  void imgMinClick() { actMin.Execute(); }
+  void imgCloseClick() { actFormHide.Execute(); }
+  void imgSetupClick();
+  void imgCursorMouseEnter();
+  void imgCursorMouseLeave();
+  void TrayIconDblClick() { actOpen.Execute(); }
   friend class Window<TfrmMain>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
@@ -86,6 +122,20 @@ private:
   // After the controls, so it goes before them: it watches imgBackground.
   std::unique_ptr<TJvTransparentForm> jtfBackground;
   std::unique_ptr<TfrmMessageDialogMSMQ> FMessageDialogMSMQ;
+
+  // The action list, in its order; the menu and the tray icon refer to it.
+  TAction actOpen;
+  TAction actGamePingExecute;
+  TAction actWebPingExecute;
+  TAction actHomepage;
+  TAction actClose;
+  TAction actMin;
+  TAction actWindowStart;
+  TAction actStayOnTop;
+  TAction actFormHide;
+  TAction actTovalin;
+  TPopupMenu ppMenu;
+  std::unique_ptr<TTrayIcon> TrayIcon;
 
   std::unique_ptr<TPNGResourceImage> FGamePingImage;
   std::unique_ptr<TPNGResourceImage> FWebPingImage;

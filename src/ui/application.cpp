@@ -29,6 +29,23 @@ TApplication& TApplication::Instance() noexcept {
   return gApplication ? *gApplication : fallback;
 }
 
+void TApplication::SetHintPause(UINT milliseconds) noexcept {
+  hintPause_ = milliseconds;
+  if (hintWindow_) {
+    SendMessageW(hintWindow_, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(static_cast<WORD>(milliseconds), 0));
+  }
+}
+
+HWND TApplication::HintWindow() {
+  if (hintWindow_ && IsWindow(hintWindow_)) return hintWindow_;
+  hintWindow_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  if (!hintWindow_) throw Exception(L"Cannot create the hint window");
+  SetHintPause(hintPause_);
+  return hintWindow_;
+}
+
 void TApplication::SetCursorOverride(HCURSOR cursor) noexcept {
   cursorOverride_ = cursor;
   if (cursor) {
@@ -70,6 +87,8 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::Terminate() noexcept {
+  // An open menu's own loop would keep the program from seeing the end.
+  EndMenu();
   if (!terminated_) PostQuitMessage(0);
   terminated_ = true;
 }

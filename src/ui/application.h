@@ -19,7 +19,9 @@ public:
 
   // The pause before a control's hint shows, in milliseconds.
   UINT HintPause() const noexcept { return hintPause_; }
-  void SetHintPause(UINT milliseconds) noexcept { hintPause_ = milliseconds; }
+  void SetHintPause(UINT milliseconds) noexcept;
+  // The one tooltip window that shows every control's hint, made at the first hint.
+  HWND HintWindow();
 
   // One pointer for every window of the program until it is cleared (nullptr); while it is clear,
   // each window answers for its own pointer again.
@@ -43,6 +45,7 @@ private:
 
   std::wstring title_;
   UINT hintPause_ = 500;
+  HWND hintWindow_ = nullptr;
   HCURSOR cursorOverride_ = nullptr;
   bool terminated_ = false;
 };

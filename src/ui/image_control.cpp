@@ -4,6 +4,8 @@
 #include "common/unique_handle.h"
 #include "ui/application.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace {
@@ -81,6 +83,36 @@ void TImage::WatchRelease(const void* key, std::function<void()> onRelease) {
 
 void TImage::StopWatching(const void* key) noexcept {
   std::erase_if(watchers_, [key](const auto& w) { return w.first == key; });
+}
+
+void TImage::SetHint(const std::wstring& hint) {
+  RemoveHint();
+  hint_ = hint;
+  if (hint_.empty() || !hwnd_) return;
+  // The tool is the control itself, and the tooltip watches its mouse messages, so the hint
+  // follows the control when it moves to another window.
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  tool.lpszText = hint_.data();
+  if (!SendMessageW(TApplication::Instance().HintWindow(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+    throw Exception(L"Cannot add a hint");
+  }
+}
+
+void TImage::RemoveHint() noexcept {
+  if (hint_.empty() || !hwnd_) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  try {
+    SendMessageW(TApplication::Instance().HintWindow(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  } catch (...) {
+    // No hint window: there is no tool to remove.
+  }
 }
 
 void TImage::SetPicture(const TBitmap& picture) {
@@ -192,6 +224,19 @@ LRESULT TImage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
       pressed_ = false;
       return 0;
+    case WM_CONTEXTMENU:
+      if (OnContextPopup) {
+        POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        // From the keyboard the point is (-1, -1): the menu opens at the pointer.
+        if (point.x == -1 && point.y == -1) GetCursorPos(&point);
+        OnContextPopup(point);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      RemoveHint();
+      hint_.clear();
+      break;
     case WM_SETCURSOR:
       if (ApplyCursorOverride()) return TRUE;
       break;

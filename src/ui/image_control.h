@@ -41,7 +41,14 @@ public:
   // The bounds in the parent's client coordinates.
   RECT BoundsRect() const;
 
+  // Shown as a tooltip after the application's hint pause while the pointer rests here; an empty
+  // hint shows nothing.
+  void SetHint(const std::wstring& hint);
+  const std::wstring& Hint() const noexcept { return hint_; }
+
   std::function<void()> OnClick;
+  // A context click (right button, or the menu key) with the pointer's screen position.
+  std::function<void(POINT)> OnContextPopup;
   std::function<void()> OnMouseEnter;
   std::function<void()> OnMouseLeave;
 
@@ -58,7 +65,10 @@ private:
   void OnFinalMessage() noexcept;
   void ApplyAutoSize();
 
+  void RemoveHint() noexcept;
+
   TBitmap picture_;
+  std::wstring hint_;
   bool autoSize_ = false;
   bool stretch_ = false;
   bool tracking_ = false;

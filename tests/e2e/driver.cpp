@@ -147,6 +147,28 @@ void ClickAt(POINT screenPoint) {
   SendInput(3, inputs, sizeof(INPUT));
 }
 
+void RightClickAt(POINT screenPoint) {
+  INPUT inputs[3] = {MouseAt(screenPoint, MOUSEEVENTF_MOVE), MouseAt(screenPoint, MOUSEEVENTF_RIGHTDOWN),
+                     MouseAt(screenPoint, MOUSEEVENTF_RIGHTUP)};
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+void DoubleClickAt(POINT screenPoint) {
+  INPUT inputs[5] = {MouseAt(screenPoint, MOUSEEVENTF_MOVE), MouseAt(screenPoint, MOUSEEVENTF_LEFTDOWN),
+                     MouseAt(screenPoint, MOUSEEVENTF_LEFTUP), MouseAt(screenPoint, MOUSEEVENTF_LEFTDOWN),
+                     MouseAt(screenPoint, MOUSEEVENTF_LEFTUP)};
+  SendInput(5, inputs, sizeof(INPUT));
+}
+
+void PressKey(WORD virtualKey) {
+  INPUT inputs[2]{};
+  inputs[0].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = virtualKey;
+  inputs[1] = inputs[0];
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
 void MoveTo(POINT screenPoint) {
   INPUT input = MouseAt(screenPoint, MOUSEEVENTF_MOVE);
   SendInput(1, &input, sizeof(INPUT));

@@ -48,6 +48,12 @@ void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // Moves the pointer to a screen point and clicks the left button there.
 void ClickAt(POINT screenPoint);
+// The same with the right button.
+void RightClickAt(POINT screenPoint);
+// Two left clicks in quick succession at a screen point.
+void DoubleClickAt(POINT screenPoint);
+// Presses and releases a key; it goes to the foreground window's thread.
+void PressKey(WORD virtualKey);
 // Moves the pointer to a screen point, as the user's mouse would.
 void MoveTo(POINT screenPoint);
 // Presses the left button at `from`, moves in steps to `to` and releases it there.

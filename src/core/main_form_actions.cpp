@@ -1,0 +1,161 @@
+// The main window's action list, popup menu, tray icon and the handlers that connect them with
+// the controls.
+
+#include "core/main_form.h"
+
+#include "common/texts.h"
+#include "tuning/speed_up.h"
+#include "ui/application.h"
+#include "ui/image_control.h"
+#include "ui/tray_icon.h"
+#include "ui/transparent_form.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+// The maker's homepage is the root page of its server, so tests and scripts/run that point the
+// program at a local server open that server's page too.
+constexpr wchar_t kHomepageAddress[] = L"http://" LAGVANE_SERVER L"/";
+constexpr wchar_t kTovalinAddress[] = L"http://www.tovalin.co.kr/";
+
+// The browser with the address; whether it could be started is not examined.
+void OpenURL(const wchar_t* address) { ShellExecuteW(nullptr, L"open", L"iexplore", address, nullptr, SW_SHOW); }
+
+// Moves in the z-order only.
+constexpr UINT kZOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+
+}  // namespace
+
+void TfrmMain::CreateActions() {
+  const auto define = [](TAction& action, const wchar_t* caption, const wchar_t* hint, auto handler) {
+    action.caption = caption;
+    action.hint = hint;
+    action.onExecute = handler;
+  };
+  define(actOpen, texts::kActOpen, L"", [this] { actOpenExecute(); });
+  define(actGamePingExecute, texts::kActGamePing, texts::kHintGame, [this] { actGamePingExecuteExecute(); });
+  define(actWebPingExecute, texts::kActWebPing, texts::kHintWeb, [this] { actWebPingExecuteExecute(); });
+  define(actHomepage, texts::kActHomepage, texts::kHintHomepage, [this] { actHomepageExecute(); });
+  define(actClose, texts::kActClose, texts::kHintQuit, [this] { actCloseExecute(); });
+  define(actMin, texts::kActMin, texts::kHintMinimise, [this] { actMinExecute(); });
+  define(actWindowStart, texts::kActWindowStart, L"", [this] { actWindowStartExecute(); });
+  define(actStayOnTop, texts::kActStayOnTop, L"", [this] { actStayOnTopExecute(); });
+  actStayOnTop.autoCheck = true;
+  define(actFormHide, texts::kActFormHide, L"", [this] { actFormHideExecute(); });
+  define(actTovalin, texts::kActTovalin, texts::kHintTovalin, [this] { actTovalinExecute(); });
+
+  ppMenu.AddItem(L"N1", actOpen);
+  ppMenu.AddSeparator(L"N2");
+  ppMenu.AddItem(L"miGame", actGamePingExecute, true);
+  ppMenu.AddItem(L"miWeb", actWebPingExecute, true);
+  ppMenu.AddSeparator(L"N5");
+  ppMenu.AddItem(L"N4", actStayOnTop, true);
+  ppMenu.AddItem(L"N3", actWindowStart, true);
+  ppMenu.AddSeparator(L"N8");
+  ppMenu.AddItem(L"N6", actHomepage);
+  ppMenu.AddItem(L"N9", actTovalin);
+  ppMenu.AddItem(L"N7", actClose);
+  ppMenu.OnPopup = [this] { ppMenuPopup(); };
+}
+
+void TfrmMain::CreateTrayIcon() {
+  std::vector<UniqueHIcon> images;
+  for (const wchar_t* name : {L"TRAY_NONE", L"TRAY_GAME", L"TRAY_WEB"}) images.push_back(CreateTrayIconFromPng(name));
+  TrayIcon = std::make_unique<TTrayIcon>(std::move(images));
+  TrayIcon->OnDblClick = [this] { TrayIconDblClick(); };
+  TrayIcon->OnRightRelease = [this](POINT point) { ppMenu.Popup(hwnd_, point); };
+  TrayIcon->SetVisible(true);
+}
+
+void TfrmMain::ConnectControlEvents() {
+  imgClose->OnClick = [this] { imgCloseClick(); };
+  imgMin->OnClick = [this] { imgMinClick(); };
+  imgGame->OnClick = [this] { imgGameClick(); };
+  imgWeb->OnClick = [this] { imgWebClick(); };
+  imgHome->OnClick = [this] { imgHomeClick(); };
+  imgSetup->OnClick = [this] { imgSetupClick(); };
+  imgSetup->OnContextPopup = [this](POINT point) { ppMenu.Popup(hwnd_, point); };
+  imgTovalin->OnClick = [this] { imgTovalinClick(); };
+  for (TImage* image : {imgClose.get(), imgMin.get(), imgHome.get(), imgSetup.get(), imgTovalin.get()}) {
+    image->OnMouseEnter = [this] { imgCursorMouseEnter(); };
+    image->OnMouseLeave = [this] { imgCursorMouseLeave(); };
+  }
+  imgClose->SetHint(texts::kHintQuit);
+  imgMin->SetHint(texts::kHintMinimise);
+  imgGame->SetHint(texts::kHintGame);
+  imgWeb->SetHint(texts::kHintWeb);
+  imgHome->SetHint(texts::kHintHomepage);
+  imgSetup->SetHint(texts::kHintSetup);
+  imgTovalin->SetHint(texts::kHintTovalin);
+}
+
+void TfrmMain::SetTrayIndex(int index) {
+  if (TrayIcon) TrayIcon->SetIconIndex(index);
+}
+
+void TfrmMain::ppMenuPopup() {
+  actGamePingExecute.checked = GamePing() == TStateMode::smON;
+  actWebPingExecute.checked = WebPing() == TStateMode::smON;
+  actWindowStart.checked = FSpeedUp && FSpeedUp->CheckWindowStart();
+  actStayOnTop.checked = (GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+void TfrmMain::actGamePingExecuteExecute() {
+  // The mode engine's game action runs here.
+}
+
+void TfrmMain::actWebPingExecuteExecute() {
+  // The mode engine's internet action runs here.
+}
+
+void TfrmMain::actOpenExecute() {
+  // SW_SHOW: a hidden window comes back; a minimised one stays minimised.
+  ShowWindow(hwnd_, SW_SHOW);
+}
+
+void TfrmMain::actHomepageExecute() { OpenURL(kHomepageAddress); }
+
+void TfrmMain::actTovalinExecute() { OpenURL(kTovalinAddress); }
+
+void TfrmMain::actCloseExecute() {
+  // The same road as every close request: the close query, then the end.
+  SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void TfrmMain::actMinExecute() { ShowWindow(hwnd_, SW_SHOWMINIMIZED); }
+
+void TfrmMain::actFormHideExecute() { ShowWindow(hwnd_, SW_HIDE); }
+
+void TfrmMain::actWindowStartExecute() {
+  if (!FSpeedUp) return;
+  if (FSpeedUp->CheckWindowStart()) {
+    FSpeedUp->DelWindowStart();
+  } else {
+    FSpeedUp->DoWindowStart();
+  }
+}
+
+void TfrmMain::actStayOnTopExecute() {
+  // The mark has already flipped.
+  if (!actStayOnTop.checked) {
+    SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+    return;
+  }
+  // The control form is made anew as the owned window of a topmost window, so it stays above.
+  jtfBackground->SetActive(false);
+  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
+  jtfBackground->SetActive(true);
+}
+
+void TfrmMain::imgSetupClick() {
+  POINT point{};
+  GetCursorPos(&point);
+  ppMenu.Popup(hwnd_, point);
+}
+
+void TfrmMain::imgCursorMouseEnter() { TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND)); }
+
+void TfrmMain::imgCursorMouseLeave() { TApplication::Instance().SetCursorOverride(nullptr); }

@@ -1,0 +1,245 @@
+// The tray icon, the popup menu and the small buttons of the real program, driven as a user
+// would: the mouse on the tray icon and the buttons, the keyboard in the menu (menus are local to
+// their process under Wine, so their items cannot be read from here; the Windows-side tests read
+// them in-process).
+
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace driver;
+
+namespace {
+
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValue[] = L"LAGVANE";
+
+// Keyboard steps from the menu's opening to each item; separators are skipped.
+constexpr int kOpenItem = 1;
+constexpr int kStayOnTopItem = 4;
+constexpr int kWindowStartItem = 5;
+constexpr int kQuitItem = 8;
+
+// The program's icon in the notification area: with no tray manager on the display, Wine shows
+// a window of its own holding one child per icon.
+HWND TrayIconWindow() {
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
+}
+
+int TrayIconCount() {
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  int count = 0;
+  for (HWND icon = tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr; icon;
+       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr)) {
+    if (IsWindowVisible(icon)) ++count;
+  }
+  return count;
+}
+
+POINT CentreOf(HWND window) {
+  const RECT r = WindowRectOf(window);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+class TrayAndMenu : public ::testing::Test {
+protected:
+  void SetUp() override {
+    reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    app_.emplace(AppProcess::Start());
+    window_ = app_->MainWindow();
+    ASSERT_NE(window_, nullptr);
+    ASSERT_NE(app_->WaitForWindow(L"TJvControlForm", 10s), nullptr);
+    ASSERT_TRUE(WaitUntil([] { return TrayIconWindow() != nullptr; }, 10s)) << "no tray icon";
+    std::this_thread::sleep_for(800ms);
+  }
+  void TearDown() override {
+    if (HasFailure()) Screenshot::Capture().Save(BinDir() + L"\\tray_menu_failure.bmp");
+    if (app_ && app_->Running() && window_) {
+      PressKey(VK_ESCAPE);
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+      EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
+    }
+    reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  }
+
+  // A point of the main window, in its own pixels.
+  POINT At(int x, int y) const {
+    const RECT r = WindowRectOf(window_);
+    return {r.left + x, r.top + y};
+  }
+  HWND ControlForm() const {
+    for (HWND w : TopLevelWindows(app_->Id(), false)) {
+      if (ClassNameOf(w) == L"TJvControlForm") return w;
+    }
+    return nullptr;
+  }
+  // The open menu, once the program is in the foreground, where the keyboard reaches it.
+  HWND WaitForMenu() {
+    const HWND menu = app_->WaitForWindow(L"#32768", 5s);
+    // The click on the shell's tray window moves the foreground a moment later.
+    std::this_thread::sleep_for(500ms);
+    WaitUntil(
+        [&] {
+          DWORD process = 0;
+          GetWindowThreadProcessId(GetForegroundWindow(), &process);
+          return process == app_->Id();
+        },
+        5s);
+    std::this_thread::sleep_for(200ms);
+    return menu;
+  }
+  void ChooseItem(int steps) {
+    for (int i = 0; i < steps; ++i) PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+  }
+  // Opens the menu from the settings button and chooses an item by keyboard.
+  void ChooseFromSettings(int steps) {
+    ClickAt(At(218, 9));
+    ASSERT_NE(WaitForMenu(), nullptr) << "the settings button opened no menu";
+    ChooseItem(steps);
+    ASSERT_TRUE(WaitUntil([&] { return app_->WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
+    std::this_thread::sleep_for(300ms);
+  }
+
+  std::optional<AppProcess> app_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TrayAndMenu, TheCloseButtonHidesTheWindowAndATrayDoubleClickShowsItAgainInPlace) {
+  EXPECT_EQ(TrayIconCount(), 1);
+  const RECT before = WindowRectOf(window_);
+  // The grey picture: no mode is active.
+  {
+    const Screenshot shot = Screenshot::Capture();
+    const RECT icon = WindowRectOf(TrayIconWindow());
+    bool grey = false;
+    for (int y = icon.top; y < icon.bottom && !grey; ++y) {
+      for (int x = icon.left; x < icon.right && !grey; ++x) grey = shot.Pixel(x, y) == RGB(125, 125, 125);
+    }
+    EXPECT_TRUE(grey) << "the tray icon does not show the grey picture";
+  }
+
+  ClickAt(At(233, 9));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(window_); }, 5s)) << "the close button did not hide it";
+  EXPECT_FALSE(IsWindowVisible(ControlForm()));
+  EXPECT_TRUE(app_->Running());
+  EXPECT_EQ(TrayIconCount(), 1);
+
+  // A single left click on the icon does nothing.
+  ClickAt(CentreOf(TrayIconWindow()));
+  std::this_thread::sleep_for(1s);
+  EXPECT_FALSE(IsWindowVisible(window_));
+
+  DoubleClickAt(CentreOf(TrayIconWindow()));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window_) != FALSE; }, 5s)) << "the double click showed nothing";
+  const RECT after = WindowRectOf(window_);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(ControlForm()) != FALSE; }, 5s));
+  EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED, 0) << "the skin is back";
+}
+
+TEST_F(TrayAndMenu, TheMenuOpensAtThePointerFromTheTrayAndFromTheSettingsButton) {
+  const POINT icon = CentreOf(TrayIconWindow());
+  RightClickAt(icon);
+  HWND menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr) << "the tray's right button opened no menu";
+  RECT r = WindowRectOf(menu);
+  EXPECT_NEAR(r.left, icon.x, 2);
+  EXPECT_NEAR(r.top, icon.y, 2);
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(WaitUntil([&] { return app_->WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
+
+  const POINT setup = At(218, 9);
+  ClickAt(setup);
+  menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr) << "the settings button opened no menu";
+  r = WindowRectOf(menu);
+  EXPECT_NEAR(r.left, setup.x, 2);
+  EXPECT_NEAR(r.top, setup.y, 2);
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(WaitUntil([&] { return app_->WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
+
+  // The settings button's context click opens it too.
+  RightClickAt(setup);
+  ASSERT_NE(WaitForMenu(), nullptr) << "the settings button's context click opened no menu";
+}
+
+TEST_F(TrayAndMenu, RegisteringAsAStartUpProgramTwiceLeavesTheRunValueAsItWas) {
+  ChooseFromSettings(kWindowStartItem);
+  ASSERT_TRUE(reg::ValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+  ChooseFromSettings(kWindowStartItem);
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+
+  // The entry follows the registry, not the earlier choices: a value written behind the
+  // program's back is removed by the next choice.
+  reg::WriteString(HKEY_CURRENT_USER, kRunKey, kRunValue, L"C:\\elsewhere\\LAGVANE.exe");
+  ChooseFromSettings(kWindowStartItem);
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+}
+
+TEST_F(TrayAndMenu, StayOnTopOnAndOffKeepsTheSkinAndEveryControlWorking) {
+  const HWND firstForm = ControlForm();
+  ChooseFromSettings(kStayOnTopItem);
+  EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  const HWND secondForm = ControlForm();
+  ASSERT_NE(secondForm, nullptr);
+  EXPECT_NE(secondForm, firstForm) << "a new control form carries the controls";
+  EXPECT_TRUE(IsWindowVisible(secondForm));
+  EXPECT_EQ(GetWindow(secondForm, GW_OWNER), window_);
+  EXPECT_NE(FindWindowExW(secondForm, nullptr, L"TImage", nullptr), nullptr);
+  EXPECT_EQ(FindWindowExW(window_, nullptr, nullptr, nullptr), nullptr) << "no control stayed on the main window";
+
+  // The controls on the new form still work: the settings button opens the menu again.
+  ChooseFromSettings(kStayOnTopItem);
+  EXPECT_EQ(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+  EXPECT_TRUE(IsWindowVisible(ControlForm()));
+
+  ClickAt(At(233, 9));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(window_); }, 5s)) << "the close button stopped working";
+}
+
+TEST_F(TrayAndMenu, MinimisedThenOpenedFromTheMenuStaysMinimised) {
+  ClickAt(At(201, 9));
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(window_) != FALSE; }, 5s)) << "the minimise button did nothing";
+  RightClickAt(CentreOf(TrayIconWindow()));
+  ASSERT_NE(WaitForMenu(), nullptr);
+  ChooseItem(kOpenItem);
+  std::this_thread::sleep_for(800ms);
+  EXPECT_TRUE(IsIconic(window_));
+}
+
+TEST_F(TrayAndMenu, AHintAppearsOverASmallButton) {
+  MoveTo(At(150, 5));
+  std::this_thread::sleep_for(200ms);
+  MoveTo(At(203, 27));
+  MoveTo(At(204, 28));
+  HWND hint = nullptr;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (HWND w : TopLevelWindows(app_->Id())) {
+          if (ClassNameOf(w) == L"tooltips_class32") hint = w;
+        }
+        return hint != nullptr;
+      },
+      5s))
+      << "no hint appeared";
+  if (hint) {
+    EXPECT_EQ(TextOf(hint), L"라그베인 홈페이지");
+  }
+}
+
+TEST_F(TrayAndMenu, TheQuitItemEndsTheProgramAndTakesTheTrayIconAway) {
+  ClickAt(At(218, 9));
+  ASSERT_NE(WaitForMenu(), nullptr);
+  ChooseItem(kQuitItem);
+  EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
+  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }, 5s));
+}

@@ -1,0 +1,148 @@
+// The main window's popup menu read in-process while it is open (menus are local to their
+// process under Wine), and the tray icon's image list built from the real pictures.
+
+#include "core/main_form.h"
+#include "driver.h"
+#include "registry_fixtures.h"
+#include "tuning/speed_up.h"
+#include "ui/application.h"
+#include "ui/tray_icon.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct MenuLine {
+  std::wstring caption;  // empty for a separator
+  bool separator = false;
+  bool checked = false;
+  bool operator==(const MenuLine&) const = default;
+};
+
+std::vector<MenuLine> gSeen;
+int gCloseBy = 0;  // 0: Escape, else the 1-based item to choose
+
+// Runs inside the menu's modal loop: reads the open menu, then ends it as asked.
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND menuWindow = FindWindowW(L"#32768", nullptr);
+  if (!menuWindow || !IsWindowVisible(menuWindow)) return;  // not open yet: the timer comes again
+  KillTimer(nullptr, timer);
+  gSeen.clear();
+  const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+  for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[128]{};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = static_cast<UINT>(std::size(text));
+    GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+    gSeen.push_back({text, (info.fType & MFT_SEPARATOR) != 0, (info.fState & MFS_CHECKED) != 0});
+  }
+  if (gCloseBy == 0) {
+    EndMenu();
+  } else {
+    // Chosen as by the keyboard: the item's command goes back to TrackPopupMenuEx.
+    for (int i = 0; i < gCloseBy; ++i) PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+  }
+}
+
+HWND ControlNamed(HWND form, const wchar_t* text) {
+  for (HWND w : driver::TopLevelWindows(GetCurrentProcessId(), false)) {
+    if (GetWindow(w, GW_OWNER) != form) continue;
+    if (const HWND child = FindWindowExW(w, nullptr, L"TImage", text)) return child;
+  }
+  return FindWindowExW(form, nullptr, L"TImage", text);
+}
+
+// Opens the menu as a click on the settings button does, and reads it while it is open.
+std::vector<MenuLine> MenuFromSettingsButton(HWND form, int choose = 0) {
+  const HWND setup = ControlNamed(form, L"환경설정");
+  EXPECT_NE(setup, nullptr);
+  gCloseBy = choose;
+  gSeen.clear();
+  SetTimer(nullptr, 0, 200, &ReadOpenMenu);
+  SendMessageW(setup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageW(setup, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  return gSeen;
+}
+
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class MainWindowMenu : public ::testing::Test {
+protected:
+  void SetUp() override {
+    TApplication::Initialize();
+    driver::reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, L"LAGVANE");
+    TSpeedUp::CreateInstance();
+    form_ = std::make_unique<TfrmMain>();
+    ASSERT_TRUE(form_->Create());
+    form_->ShowFirstTime();
+  }
+  void TearDown() override {
+    form_.reset();
+    TSpeedUp::ReleaseInstance();
+    driver::reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, L"LAGVANE");
+  }
+  std::unique_ptr<TfrmMain> form_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowMenu, ListsEveryItemWithTheMarksOfTheRealState) {
+  struct Case {
+    bool runValue;
+    bool topmost;
+  };
+  for (const Case c : {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
+    SCOPED_TRACE(testing::Message() << "run value " << c.runValue << ", topmost " << c.topmost);
+    if (c.runValue) {
+      TSpeedUp::GetInstance().DoWindowStart();
+    } else {
+      TSpeedUp::GetInstance().DelWindowStart();
+    }
+    SetWindowPos(form_->Handle(), c.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const std::vector<MenuLine> expected{
+        {L"라그베인 열기", false, false},     {L"", true, false},
+        {L"게임 최적화 실행", false, false},  {L"인터넷 최적화 실행", false, false},
+        {L"", true, false},                   {L"라그베인을 항상 위로", false, c.topmost},
+        {L"시작 프로그램 등록", false, c.runValue}, {L"", true, false},
+        {L"라그베인 홈페이지", false, false}, {L"토발린 홈페이지", false, false},
+        {L"라그베인 종료", false, false},
+    };
+    EXPECT_EQ(MenuFromSettingsButton(form_->Handle()), expected);
+  }
+}
+
+TEST_F(MainWindowMenu, TheStartUpEntryTogglesTheRunValueAndItsMarkFollowsTheRegistry) {
+  const std::wstring runKey = kRunKey;
+  MenuFromSettingsButton(form_->Handle(), 5);
+  EXPECT_TRUE(regtest::GetRaw(HKEY_CURRENT_USER, runKey, L"LAGVANE").has_value());
+  EXPECT_TRUE(MenuFromSettingsButton(form_->Handle())[6].checked);
+  MenuFromSettingsButton(form_->Handle(), 5);
+  EXPECT_FALSE(regtest::GetRaw(HKEY_CURRENT_USER, runKey, L"LAGVANE").has_value());
+  EXPECT_FALSE(MenuFromSettingsButton(form_->Handle())[6].checked);
+}
+
+TEST(TrayPictures, AreSixteenPixelIconsWithAOneBitMask) {
+  for (const wchar_t* name : {L"TRAY_NONE", L"TRAY_GAME", L"TRAY_WEB"}) {
+    SCOPED_TRACE(testing::Message() << "picture " << static_cast<const void*>(name));
+    const UniqueHIcon icon = CreateTrayIconFromPng(name);
+    ASSERT_TRUE(icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    const UniqueHBitmap mask(info.hbmMask), colour(info.hbmColor);
+    BITMAP bm{};
+    GetObjectW(mask.get(), sizeof(bm), &bm);
+    EXPECT_EQ(bm.bmWidth, 16);
+    EXPECT_EQ(bm.bmHeight, 16);
+    EXPECT_EQ(bm.bmBitsPixel, 1);
+  }
+  EXPECT_THROW(CreateTrayIconFromPng(L"FORM_SKIN"), Exception);
+}
