@@ -28,4 +28,32 @@ inline constexpr wchar_t kHintTovalin[] = L"토발린 홈페이지";
 // The status label's caption before the mode shown is restored.
 inline constexpr wchar_t kAnalysingRegistry[] = L"레지스트리 값 분석 중...";
 
+// The status label's text for each kind of mode: none, game, internet.
+inline constexpr wchar_t kStatusNone[] = L"최적화 버튼을 눌러주세요.";
+inline constexpr wchar_t kStatusGame[] = L"게임 최적화 상태입니다";
+inline constexpr wchar_t kStatusWeb[] = L"인터넷 최적화 상태입니다";
+
+// A mode control pressed while a change is running; each control has its own.
+inline constexpr wchar_t kGameBusy[] = L"게임 최적화 실행중입니다. 잠시만 기다려주십시요.";
+inline constexpr wchar_t kWebBusy[] = L"인터넷 최적화 실행중입니다. 잠시만 기다려주십시요.";
+inline constexpr wchar_t kWarningCaption[] = L"Warning";
+
+// The progress animation's opening texts and step texts.
+inline constexpr wchar_t kGameOpening[] = L"게임 레지스트리값 분석 중";
+inline constexpr wchar_t kWebOpening[] = L"인터넷 레지스트리 값 분석 중";
+inline constexpr wchar_t kGameStep2[] = L"네트워크 재설정 중";
+inline constexpr wchar_t kGameStep6[] = L"네트워크 끊는 중";
+inline constexpr wchar_t kGameStep8[] = L"Nagle TCP/IP 알고리즘 변경 중";
+inline constexpr wchar_t kGameStep11[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSMQ\\Parameters\\TCPNoDelay";
+inline constexpr wchar_t kGameStep14[] = L"TCP ACK 패킷 수 변경 중";
+inline constexpr wchar_t kWebStep2[] = L"페이지 로딩 속도 변경 중";
+inline constexpr wchar_t kWebStep6[] = L"레지스트리 변경 중 - Upload URL";
+inline constexpr wchar_t kWebStep9[] = L"레지스트리 변경 중 - Upload provider";
+inline constexpr wchar_t kWebStep12[] = L"브라우저 속도 변경 중";
+
+// The wait for the network reset worker ran out.
+inline constexpr wchar_t kWaitTimeout[] = L"시간 초과";
+// The network reset worker is missing after its start.
+inline constexpr wchar_t kWorkerAssertion[] = L"Assertion failure (ufMain, line 593)";
+
 }  // namespace texts
