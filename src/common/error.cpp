@@ -17,3 +17,12 @@ std::wstring FormatText(const std::wstring& pattern, const std::wstring& argumen
   }
   return out;
 }
+
+std::wstring AssertionText(const std::wstring& source, int line) {
+  return L"Assertion failure (" + source + L", line " + std::to_wstring(line) + L")";
+}
+
+std::wstring TrimSystemMessage(std::wstring message) {
+  while (!message.empty() && (message.back() <= L' ' || message.back() == L'.')) message.pop_back();
+  return message;
+}

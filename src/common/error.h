@@ -25,3 +25,10 @@ std::wstring ErrorBoxText(const std::wstring& message);
 
 // Replaces every "%s" in a message pattern with the argument.
 std::wstring FormatText(const std::wstring& pattern, const std::wstring& argument);
+
+// The text of a failed assertion: "Assertion failure (source, line N)".
+std::wstring AssertionText(const std::wstring& source, int line);
+
+// A system message as the user sees it: without the trailing line breaks, blanks, control
+// characters and full stops that the system's message table puts at its end.
+std::wstring TrimSystemMessage(std::wstring message);

@@ -53,7 +53,5 @@ inline constexpr wchar_t kWebStep12[] = L"브라우저 속도 변경 중";
 
 // The wait for the network reset worker ran out.
 inline constexpr wchar_t kWaitTimeout[] = L"시간 초과";
-// The network reset worker is missing after its start.
-inline constexpr wchar_t kWorkerAssertion[] = L"Assertion failure (ufMain, line 593)";
 
 }  // namespace texts

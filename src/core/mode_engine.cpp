@@ -112,7 +112,7 @@ void TModeEngine::SetGamePing(TStateMode value) {
   std::unique_ptr<INetworkResetWorker> worker = networkReset_.CreateWorker();
   if (worker) worker->Start();
   PlayProgress(TKindMode::kmGame);
-  if (!worker || !worker->HasHandle()) throw Exception(texts::kWorkerAssertion);
+  if (!worker || !worker->HasHandle()) throw Exception(AssertionText(L"ufMain", 593));
   const TWaitOutcome outcome = worker->WaitFor(kWorkerWaitMs);
   // The handle goes now; a worker still inside the library runs on to its end by itself.
   worker.reset();

@@ -41,7 +41,7 @@ std::optional<MessageBoxInfo> FirstMessageBox(const std::vector<HWND>& windows) 
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
       if (ClassNameOf(child) == L"Static" &&
           (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
-          SendMessageW(child, STM_GETICON, 0, 0) != 0) {  // Wine keeps an empty icon control shown
+          SendMessageW(child, STM_GETICON, 0, 0)) {
         info.hasIcon = true;
       }
     }

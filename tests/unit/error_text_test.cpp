@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 TEST(ErrorBoxText, AddsAFullStopOnlyAfterCharactersAbovePeriod) {
   const struct {
     std::wstring message;
@@ -31,4 +33,23 @@ TEST(FormatText, ReplacesEveryPlaceholderAndLeavesOtherPercentSignsAlone) {
   EXPECT_EQ(FormatText(L"%s and %s", L"a"), L"a and a");
   EXPECT_EQ(FormatText(L"100% sure %", L"x"), L"100% sure %");
   EXPECT_EQ(FormatText(L"'%s'", L"%s"), L"'%s'");
+}
+
+TEST(AssertionText, NamesTheSourceAndLine) {
+  EXPECT_EQ(AssertionText(L"ZKLib\\ZKUtils", 245), L"Assertion failure (ZKLib\\ZKUtils, line 245)");
+}
+
+TEST(TrimSystemMessage, DropsTrailingBlanksControlCharactersAndFullStops) {
+  const struct {
+    std::wstring raw;
+    std::wstring shown;
+  } cases[] = {
+      {L"The system cannot find the file specified.\r\n", L"The system cannot find the file specified"},
+      {L"The operation was canceled by the user. \r\n", L"The operation was canceled by the user"},
+      {L"Done...\t\0"s, L"Done"},
+      {L"Version 1.0 is here", L"Version 1.0 is here"},
+      {L" . \n", L""},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TrimSystemMessage(c.raw), c.shown);
 }

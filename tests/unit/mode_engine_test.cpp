@@ -477,8 +477,8 @@ TEST_F(ModeEngine, ErrorInsideAChangeKeepsPictureTrayAndTextAndClearsTheBusyFlag
   const Case cases[] = {
       {"worker cannot be created", RecordingReset::Mode::CannotCreate, false,
        L"Not enough storage is available to process this command.", false},
-      {"no worker", RecordingReset::Mode::Missing, false, texts::kWorkerAssertion, true},
-      {"worker without handle", RecordingReset::Mode::NoHandle, false, texts::kWorkerAssertion, true},
+      {"no worker", RecordingReset::Mode::Missing, false, L"Assertion failure (ufMain, line 593)", true},
+      {"worker without handle", RecordingReset::Mode::NoHandle, false, L"Assertion failure (ufMain, line 593)", true},
       {"registry layer throws", RecordingReset::Mode::Normal, true, L"registry gone", false},
   };
   for (const Case& c : cases) {
