@@ -47,26 +47,23 @@ std::vector<std::wstring> InterfaceKeys() {
   return names;
 }
 
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
 // The child window of the program whose window text is `text`.
 HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
   for (HWND top : TopLevelWindows(processId)) {
-    struct Search {
-      const std::wstring& className;
-      const std::wstring& text;
-      HWND found;
-    } search{className, text, nullptr};
-    EnumChildWindows(
-        top,
-        [](HWND child, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          if (ClassNameOf(child) == s->className && (s->text.empty() || TextOf(child) == s->text)) {
-            s->found = child;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    for (HWND child : ChildWindows(top)) {
+      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
+    }
   }
   return nullptr;
 }
@@ -106,10 +103,15 @@ protected:
     app_.emplace(AppProcess::Start(L"", kProgram));
     window_ = app_->MainWindow();
     ASSERT_NE(window_, nullptr);
-    label_ = FindControl(app_->Id(), L"TLabel", L"");
-    game_ = FindControl(app_->Id(), L"TImage", texts::kHintGame);
-    web_ = FindControl(app_->Id(), L"TImage", texts::kHintWeb);
-    ASSERT_TRUE(label_ && game_ && web_);
+    // The controls live on the control form, which shows just after the main window.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          label_ = FindControl(app_->Id(), L"TLabel", L"");
+          game_ = FindControl(app_->Id(), L"TImage", texts::kHintGame);
+          web_ = FindControl(app_->Id(), L"TImage", texts::kHintWeb);
+          return label_ && game_ && web_;
+        },
+        10s));
     std::this_thread::sleep_for(1000ms);  // let everything paint
   }
   bool LabelBecomes(const std::wstring& text, Millis timeout) {
@@ -176,7 +178,7 @@ void ExpectResetOnWorker(const std::vector<Call>& calls, std::size_t from, DWORD
 }  // namespace
 
 TEST_F(Modes, GameButtonSwitchesGameOnAndOffWithANetworkResetEachTime) {
-  Launch();
+  ASSERT_NO_FATAL_FAILURE(Launch());
   ASSERT_EQ(TextOf(label_), texts::kStatusNone);
   const std::vector<COLORREF> empty = Cells();
 
@@ -201,7 +203,7 @@ TEST_F(Modes, GameButtonSwitchesGameOnAndOffWithANetworkResetEachTime) {
 }
 
 TEST_F(Modes, InternetButtonWritesAndRemovesTheFourCacheValuesWithoutANetworkReset) {
-  Launch();
+  ASSERT_NO_FATAL_FAILURE(Launch());
   Click(web_);
   ASSERT_TRUE(LabelBecomes(texts::kStatusWeb, 10s));
   for (const auto& [name, value] : kWebValues) {
@@ -215,7 +217,7 @@ TEST_F(Modes, InternetButtonWritesAndRemovesTheFourCacheValuesWithoutANetworkRes
 
 TEST_F(Modes, SlowWorkerBringsTheTimeOutBoxAndTheChangeThenCompletes) {
   SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", L"10000");  // two calls: 20 s
-  Launch();
+  ASSERT_NO_FATAL_FAILURE(Launch());
   Click(game_);
   // 4.5 s of animation, then 14 s of waiting.
   const std::optional<MessageBoxInfo> box = WaitForMessageBox(app_->Id(), 40s);
@@ -230,7 +232,7 @@ TEST_F(Modes, SlowWorkerBringsTheTimeOutBoxAndTheChangeThenCompletes) {
 }
 
 TEST_F(Modes, QuittingWithGameOnLeavesNoTweak) {
-  Launch();
+  ASSERT_NO_FATAL_FAILURE(Launch());
   Click(game_);
   ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
   ASSERT_TRUE(GameSetWritten());
@@ -242,7 +244,7 @@ TEST_F(Modes, QuittingWithGameOnLeavesNoTweak) {
 
 TEST_F(Modes, StartWithTcpNoDelaySetShowsGameModeWithAFullBarAndCallsNothing) {
   reg::WriteDword(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay", 1);
-  Launch();
+  ASSERT_NO_FATAL_FAILURE(Launch());
   EXPECT_EQ(TextOf(label_), texts::kStatusGame);
   const std::vector<COLORREF> full = Cells();
   // Game off empties the bar; the lit cells were there from the start.
