@@ -53,25 +53,6 @@ constexpr int kMainIconId = 1;
 // Where earlier versions kept their settings; removed at every start.
 constexpr wchar_t kLegacyKey[] = L"SOFTWARE\\LAGVANE";
 
-void RegisterMainClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = nullptr;  // painted in OnPaint, double-buffered
-  wc.lpszClassName = TfrmMain::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the main window class");
-  registered = true;
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain() = default;
@@ -82,7 +63,11 @@ TfrmMain::~TfrmMain() {
 }
 
 bool TfrmMain::Create() {
-  RegisterMainClass(&Window<TfrmMain>::WindowProc);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterWindowClass(CS_DBLCLKS, LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId)),
+                      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                    0)));
   const HWND hwnd = CreateWindowExW(
       WS_EX_APPWINDOW, kClassName, texts::kMainCaption, static_cast<DWORD>(kMainStyle), kDesignBounds.left,
       kDesignBounds.top,
