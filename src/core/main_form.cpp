@@ -361,9 +361,6 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
       return 1;
     }
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     case WM_CLOSE:
       CloseAndEnd();
       return 0;

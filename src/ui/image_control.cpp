@@ -175,9 +175,6 @@ LRESULT TImage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED:
       pressed_ = false;
       return 0;
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     default:
       break;
   }

@@ -85,9 +85,6 @@ LRESULT TLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(hwnd_, nullptr, FALSE);
       return result;
     }
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     default:
       break;
   }

@@ -71,6 +71,5 @@ void TfrmMessageDialogMSMQ::FormShow() {
 }
 
 LRESULT TfrmMessageDialogMSMQ::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SETCURSOR && ApplyCursorOverride()) return TRUE;
   return DefaultProc(message, wParam, lParam);
 }

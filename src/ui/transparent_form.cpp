@@ -120,9 +120,6 @@ LRESULT TJvControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CLOSE:
       // Closing the control form closes its owner; the control form itself stays.
       return SendMessageW(owner_, WM_CLOSE, 0, 0);
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     default:
       break;
   }

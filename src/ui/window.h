@@ -55,6 +55,8 @@ protected:
       if constexpr (requires(Derived& d) { d.OnFinalMessage(); }) self->OnFinalMessage();
       return result;
     }
+    // The application-wide pointer, while it is set, is every window's pointer.
+    if (message == WM_SETCURSOR && ApplyCursorOverride()) return TRUE;
     try {
       return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
