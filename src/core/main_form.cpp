@@ -3,6 +3,8 @@
 #include "common/texts.h"
 #include "tuning/speed_up.h"
 #include "ui/application.h"
+#include "update/maker_server.h"
+#include "update/update_operations.h"
 
 #include <stdexcept>
 
@@ -107,7 +109,8 @@ void TfrmMain::ShowFirstTime() {
 }
 
 void TfrmMain::FormShow() {
-  // The start report is sent here, once per run.
+  // Once per run: later showings go straight to the window system.
+  SendStartReport(MakerServer());
 }
 
 bool TfrmMain::FormCloseQuery() {

@@ -263,6 +263,7 @@ bool AnswerParser::EndOfHead() {
     state_ = State::kStatusLine;
     return true;
   }
+  headComplete_ = true;
   if ((statusCode_ >= 100 && statusCode_ <= 199) || statusCode_ == 204 || statusCode_ == 304) {
     state_ = State::kDone;
     return true;

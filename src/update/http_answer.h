@@ -62,6 +62,8 @@ public:
   int StatusCode() const noexcept { return statusCode_; }
   const std::string& StatusLine() const noexcept { return statusLine_; }
   bool Succeeded() const noexcept { return statusCode_ >= 200 && statusCode_ <= 299; }
+  // Whether the final answer's status line and headers have all arrived.
+  bool HeadComplete() const noexcept { return headComplete_; }
   const std::vector<AnswerHeader>& Headers() const noexcept { return headers_; }
   // The first header of that name, compared ignoring ASCII case.
   std::optional<std::string_view> FindHeader(std::string_view name) const;
@@ -90,6 +92,7 @@ private:
   State state_ = State::kStatusLine;
   AnswerError error_ = AnswerError::kNone;
   bool sawBytes_ = false;
+  bool headComplete_ = false;
   std::string line_;
   std::size_t headerLines_ = 0;
   int interimAnswers_ = 0;

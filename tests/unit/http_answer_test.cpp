@@ -209,10 +209,20 @@ TEST(AnswerParser, KeepsTheFinalAnswersHeadersForLookupIgnoringCase) {
         "Content-Length: 0\r\n\r\n",
         1, false, parser);
   ASSERT_EQ(parser.Status(), AnswerStatus::kDone);
+  EXPECT_TRUE(parser.HeadComplete());
   EXPECT_EQ(parser.FindHeader("Content-Type"), std::optional<std::string_view>("text/plain; charset=utf-8"));
   EXPECT_EQ(parser.FindHeader("x-folded"), std::optional<std::string_view>("one two"));
   EXPECT_EQ(parser.FindHeader("X-Interim"), std::nullopt);
   EXPECT_EQ(parser.Headers().size(), 3u);
+}
+
+TEST(AnswerParser, TellsWhenTheFinalHeadIsComplete) {
+  AnswerParser parser;
+  Parse("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 5", 1, false, parser);
+  EXPECT_FALSE(parser.HeadComplete()) << "an interim head or a head still arriving is not the answer's head";
+  Parse("\r\n\r\nab", 1, true, parser);
+  EXPECT_TRUE(parser.HeadComplete()) << "the head stays known when the body then fails";
+  EXPECT_EQ(parser.Error(), AnswerError::kClosedEarly);
 }
 
 TEST(AnswerParser, NamesEveryErrorWithAText) {
