@@ -147,6 +147,19 @@ std::wstring Widen(std::string_view ascii) {
   return DecodeText(ascii, "iso-8859-1", nullptr);
 }
 
+// Text in one of the platform's code pages; empty when the platform cannot read it.
+std::optional<std::wstring> DecodeCodePage(std::uint32_t codePage, std::string_view bytes) {
+  if (!IsValidCodePage(codePage)) return std::nullopt;
+  if (bytes.empty()) return std::wstring();
+  if (bytes.size() > INT_MAX) return std::nullopt;
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return std::nullopt;
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, bytes.data(), size, text.data(), length);
+  return text;
+}
+
 }  // namespace
 
 std::optional<std::string> HttpGet(const ServerAddress& server, std::string_view pathAndQuery,
@@ -164,18 +177,6 @@ std::optional<std::string> HttpGet(const ServerAddress& server, std::string_view
   if (!parser.Succeeded()) throw HttpStatusError(parser.StatusCode(), Widen(parser.StatusLine()));
   const std::optional<std::string_view> contentType = parser.FindHeader("Content-Type");
   return contentType ? std::optional<std::string>(*contentType) : std::nullopt;
-}
-
-std::optional<std::wstring> DecodeCodePage(std::uint32_t codePage, std::string_view bytes) {
-  if (!IsValidCodePage(codePage)) return std::nullopt;
-  if (bytes.empty()) return std::wstring();
-  if (bytes.size() > INT_MAX) return std::nullopt;
-  const int size = static_cast<int>(bytes.size());
-  const int length = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-  if (length <= 0) return std::nullopt;
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, bytes.data(), size, text.data(), length);
-  return text;
 }
 
 std::wstring HttpGetText(const ServerAddress& server, std::string_view pathAndQuery, HttpTimeouts timeouts) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,3 @@ std::wstring HttpGetText(const ServerAddress& server, std::string_view pathAndQu
 
 // The body's bytes, in the order received, written to an open file.
 void HttpGetFile(const ServerAddress& server, std::string_view pathAndQuery, HANDLE file, HttpTimeouts timeouts);
-
-// Decodes through the platform's code pages, as text bodies need.
-std::optional<std::wstring> DecodeCodePage(std::uint32_t codePage, std::string_view bytes);

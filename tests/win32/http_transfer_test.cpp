@@ -154,6 +154,13 @@ TEST(HttpTransfer, ACloseBeforeTheAnswerIsCompleteFails) {
   }
 }
 
+TEST(HttpTransfer, ATextBodyBeyondItsBoundIsRefusedNotHeld) {
+  LoopbackServer server;
+  server.Script("/version.dat", {fakes::Ok(std::string(kMaxTextBody, 'x')), fakes::Ok(std::string(kMaxTextBody + 1, 'x'))});
+  EXPECT_EQ(GetText(server.Address()).size(), kMaxTextBody);
+  EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), L"The server's answer is too long.");
+}
+
 TEST(HttpTransfer, AnAnswerThatIsNotHttpFails) {
   LoopbackServer server;
   server.Script("/version.dat", {{"SSH-2.0-OpenSSH_9.2\r\n"},
