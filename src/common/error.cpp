@@ -50,3 +50,12 @@ std::wstring ApplicationErrorText(std::wstring_view typeName, std::wstring_view 
   return FormatFields(texts::kApplicationErrorFormat,
                       {typeName, moduleName, address, message, hasFullStop ? L"" : L"."});
 }
+
+std::wstring AssertionText(const std::wstring& source, int line) {
+  return L"Assertion failure (" + source + L", line " + std::to_wstring(line) + L")";
+}
+
+std::wstring TrimSystemMessage(std::wstring message) {
+  while (!message.empty() && (message.back() <= L' ' || message.back() == L'.')) message.pop_back();
+  return message;
+}

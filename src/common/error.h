@@ -40,3 +40,10 @@ std::wstring FormatFields(std::wstring_view pattern, std::initializer_list<std::
 // full stop when it has none.
 std::wstring ApplicationErrorText(std::wstring_view typeName, std::wstring_view moduleName,
                                   unsigned long long codeOffset, std::wstring_view message);
+
+// The text of a failed assertion: "Assertion failure (source, line N)".
+std::wstring AssertionText(const std::wstring& source, int line);
+
+// A system message as the user sees it: without the trailing line breaks, blanks, control
+// characters and full stops that the system's message table puts at its end.
+std::wstring TrimSystemMessage(std::wstring message);

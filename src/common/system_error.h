@@ -4,5 +4,5 @@
 
 #include <string>
 
-// The system's message for an error code, without its closing line break.
+// The system's message for an error code, as the user sees it (TrimSystemMessage).
 std::wstring SystemMessage(DWORD error);

@@ -1,19 +1,54 @@
 #include "core/main_form.h"
 
 #include "common/texts.h"
+#include "core/command_line.h"
+#include "tuning/msmq_setup.h"
 #include "tuning/speed_up.h"
+#include "tuning/windows_version.h"
+#include "ui/message_dialog_msmq.h"
 #include "ui/application.h"
+#include "ui/image_control.h"
+#include "ui/image_progress_bar.h"
+#include "ui/label_control.h"
+#include "ui/png_resource.h"
+#include "ui/png_resource_image.h"
+#include "ui/transparent_form.h"
 #include "update/maker_server.h"
 #include "update/update_operations.h"
 
+#include <shellapi.h>
+
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\LAGVANE";
+// Put there by the installer; only its presence counts.
+constexpr wchar_t kFirstRunMarker[] = L"NeedOptimization";
+
+// The program's arguments, without its own name.
+std::vector<std::wstring> CommandLineArguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> arguments;
+  for (int i = 1; argv && i < count; ++i) arguments.emplace_back(argv[i]);
+  if (argv) LocalFree(argv);
+  return arguments;
+}
+
 // The form's design-time place and client size; start-up sizes it to the skin.
 constexpr RECT kDesignBounds{601, 1, 601 + 478, 1 + 212};
-constexpr int kSkinWidth = 247;
-constexpr int kSkinHeight = 42;
+// Borderless and unowned with WS_EX_APPWINDOW: this window, not a hidden one, owns the taskbar
+// button. The skin takes the system menu and minimise box away while it is active.
+constexpr LONG_PTR kMainStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The status label's font: 8-pixel 굴림체 in white.
+constexpr wchar_t kLabelFontName[] = L"굴림체";
+constexpr int kLabelFontHeight = -8;
+// Both progress bars stand on the same strip: 15 cells of 6 x 7 from (40, 18), 2 pixels apart.
+constexpr TImageRect kProgressStart{18, 40, 6, 7};
+constexpr std::int32_t kProgressSpace = 2;
+constexpr std::int32_t kProgressCells = 15;
 // The pause before a control's hint shows (the framework's default is 500 ms).
 constexpr UINT kHintPauseMs = 10;
 
@@ -40,6 +75,8 @@ void RegisterMainClass(WNDPROC proc) {
 
 }  // namespace
 
+TfrmMain::TfrmMain() = default;
+
 TfrmMain::~TfrmMain() {
   FormDestroy();
   if (hwnd_) DestroyWindow(hwnd_);
@@ -47,18 +84,16 @@ TfrmMain::~TfrmMain() {
 
 bool TfrmMain::Create() {
   RegisterMainClass(&Window<TfrmMain>::WindowProc);
-  // Borderless, unowned and with WS_EX_APPWINDOW: this window, not a hidden one, owns the
-  // taskbar button. The system menu and minimise box keep the taskbar button's commands.
   const HWND hwnd = CreateWindowExW(
-      WS_EX_APPWINDOW, kClassName, texts::kMainCaption,
-      WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, kDesignBounds.left, kDesignBounds.top,
+      WS_EX_APPWINDOW, kClassName, texts::kMainCaption, static_cast<DWORD>(kMainStyle), kDesignBounds.left,
+      kDesignBounds.top,
       kDesignBounds.right - kDesignBounds.left, kDesignBounds.bottom - kDesignBounds.top, nullptr,
       nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd) throw Exception(L"Cannot create the main window");
 
   try {
-    FormCreate();
-    return true;
+    CreateFormControls();
+    return FormCreate();
   } catch (...) {
     // The remaining creation steps do not run; the entry ends the program once this is shown.
     TApplication::Instance().HandleException();
@@ -66,22 +101,90 @@ bool TfrmMain::Create() {
   }
 }
 
-void TfrmMain::FormCreate() {
+bool TfrmMain::FormCreate() {
   TApplication& app = TApplication::Instance();
   // 1. Hourglass while the window is being built.
   app.SetCursorOverride(LoadCursorW(nullptr, IDC_WAIT));
   // 2. The instance made by the entry.
   FSpeedUp = &TSpeedUp::GetInstance();
-  // 3.–5. The MSMQ notice, the removal switch and the first-run installation join here.
-  // 6. The layered skin is activated here.
+  // 3. Hidden until an MSMQ callback shows it.
+  FMessageDialogMSMQ = std::make_unique<TfrmMessageDialogMSMQ>(hwnd_);
+  // 4. The removal switch ends the program here, whether or not anything was removed.
+  if (IsUninstallSwitch(CommandLineArguments())) {
+    if (GetWindowsVersion() > TWinVersion::wvWinXP && IsMSMQInstalled(TMSMQMethod::mmOCSetup)) {
+      SetupMSMQ(TMSMQMethod::mmOCSetup, false, [this] { MSMQUninstallStarted(); },
+                [this] { MSMQUninstallFinished(); });
+    }
+    return false;
+  }
+  // 5. The first normal start: the marker goes whether or not anything was installed.
+  if (FSpeedUp->Exists(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker)) {
+    InstallMSMQ();
+    FSpeedUp->Delete(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker);
+  }
+  // 6. The layered skin: no frame, the controls onto the control form, the mask's picture.
+  jtfBackground->SetActive(true);
   // 7.
   app.SetHintPause(kHintPauseMs);
   // 8. The window takes the skin picture's size.
-  SetWindowPos(hwnd_, nullptr, 0, 0, kSkinWidth, kSkinHeight,
+  SetWindowPos(hwnd_, nullptr, 0, 0, imgBackground->Picture().Width(), imgBackground->Picture().Height(),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // 9. InitControls (buttons, bars, the mode restored from the registry) joins here.
+  imgBackground->SetBounds(0, 0, imgBackground->Picture().Width(), imgBackground->Picture().Height());
+  // 9.
+  InitControls();
   // 10.
   app.SetCursorOverride(nullptr);
+  return true;
+}
+
+void TfrmMain::CreateFormControls() {
+  const auto image = [this](int left, int top, int width, int height, const wchar_t* text, const wchar_t* picture,
+                            bool autoSize) {
+    auto control = std::make_unique<TImage>(hwnd_, left, top, width, height, text);
+    control->SetAutoSize(autoSize);
+    if (picture) LoadPNGResourceToImage(*control, picture);
+    return control;
+  };
+  imgBackground = std::make_unique<TImage>(hwnd_, 0, 0, 247, 42, L"imgBackground", false);
+  LoadPNGResourceToImage(*imgBackground, L"FORM_SKIN");
+  imgClose = image(229, 5, 9, 8, texts::kHintQuit, L"FORM_CLOSE", true);
+  imgMin = image(196, 4, 10, 10, texts::kHintMinimise, L"FORM_MINIMISE", true);
+  lblTextInfo = std::make_unique<TLabel>(hwnd_, 40, 28, 124, 9, texts::kAnalysingRegistry,
+                                         TLabel::Font{kLabelFontName, kLabelFontHeight, HANGEUL_CHARSET,
+                                                      RGB(255, 255, 255)},
+                                         true);
+  imgGame = image(6, 6, 31, 31, texts::kHintGame, nullptr, false);
+  imgWeb = image(167, 20, 16, 15, texts::kHintWeb, L"ButtonWeb_OFF", true);
+  imgHome = image(196, 20, 15, 15, texts::kHintHomepage, L"FORM_HOME", true);
+  imgSetup = image(213, 4, 10, 10, texts::kHintSetup, L"FORM_SETUP", true);
+  imgTovalin = image(224, 20, 14, 15, texts::kHintTovalin, L"FORM_PARTNER", true);
+  Image1 = image(216, 19, 3, 18, L"Image1", L"FORM_DIVIDER", true);
+  Image2 = image(188, 19, 3, 18, L"Image2", L"FORM_DIVIDER", true);
+
+  jtfBackground = std::make_unique<TJvTransparentForm>(hwnd_, [] { return kMainStyle; });
+  jtfBackground->BeginLoading();
+  jtfBackground->SetMaskFromImage(imgBackground.get());
+  jtfBackground->SetMode(TJvTransparentFormMode::tfmLayeredWindow);
+  jtfBackground->SetMovableForm(true);
+  jtfBackground->Loaded();
+}
+
+void TfrmMain::InitControls() {
+  // 1. The mode engine's busy flag is cleared here.
+  // 2.–3. Both bars on the same strip, every cell on its off picture.
+  FProgressBarGame = std::make_unique<TImageProgressBar>(kProgressStart, kProgressSpace);
+  FProgressBarWeb = std::make_unique<TImageProgressBar>(kProgressStart, kProgressSpace);
+  FProgressBarGame->AddImage(hwnd_, L"PROGRESSBAR_GAME", L"PROGRESSBAR_BACKGROUND", kProgressCells);
+  FProgressBarWeb->AddImage(hwnd_, L"PROGRESSBAR_WEB", L"PROGRESSBAR_BACKGROUND", kProgressCells);
+  // 4. The two buttons, on their off pictures.
+  FGamePingImage = std::make_unique<TPNGResourceImage>(imgGame.get(), L"ButtonGame_ON", L"ButtonGame_OFF",
+                                                       L"ButtonGame_OVER");
+  FWebPingImage =
+      std::make_unique<TPNGResourceImage>(imgWeb.get(), L"ButtonWeb_ON", L"ButtonWeb_OFF", L"ButtonWeb_OVER");
+  // 5.–6. The stale internet tweaks are removed and the mode shown is restored here. Until then
+  // no mode is shown: the game bar is shown and the internet bar keeps its visibility as created.
+  FProgressBarGame->SetVisible(true);
+  // 7. The legacy key is removed here.
 }
 
 void TfrmMain::ShowFirstTime() {
@@ -127,7 +230,32 @@ bool TfrmMain::FormCloseQuery() {
 }
 
 void TfrmMain::FormDestroy() noexcept {
-  // The button pictures, the progress bars and the MSMQ notice are released here, in that order.
+  FGamePingImage.reset();
+  FWebPingImage.reset();
+  FProgressBarGame.reset();
+  FProgressBarWeb.reset();
+  FMessageDialogMSMQ.reset();
+}
+
+void TfrmMain::InstallMSMQ() {
+  if (GetWindowsVersion() > TWinVersion::wvWinXP && !IsMSMQInstalled(TMSMQMethod::mmOCSetup)) {
+    SetupMSMQ(TMSMQMethod::mmOCSetup, true, [this] { MSMQInstallStarted(); }, [this] { MSMQInstallFinished(); });
+  }
+}
+
+void TfrmMain::MSMQInstallStarted() { ShowMSMQNotice(texts::kMsmqInstallPicture); }
+
+void TfrmMain::MSMQUninstallStarted() { ShowMSMQNotice(texts::kMsmqUninstallPicture); }
+
+void TfrmMain::MSMQInstallFinished() { FMessageDialogMSMQ->Close(); }
+
+void TfrmMain::MSMQUninstallFinished() { FMessageDialogMSMQ->Close(); }
+
+void TfrmMain::ShowMSMQNotice(const wchar_t* picture) {
+  FMessageDialogMSMQ->SetResourceName(picture);
+  FMessageDialogMSMQ->Show();
+  // Painted before ocsetup starts.
+  TApplication::Instance().ProcessMessages();
 }
 
 void TfrmMain::CloseAndEnd() {
@@ -158,9 +286,9 @@ void TfrmMain::SetWebPingReg(TStateMode value) {
 }
 
 void TfrmMain::OnPaint() {
+  // The background is the erase step's; while the skin is active nothing of this shows.
   PAINTSTRUCT ps;
-  const HDC dc = BeginPaint(hwnd_, &ps);
-  FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+  BeginPaint(hwnd_, &ps);
   EndPaint(hwnd_, &ps);
 }
 
@@ -169,8 +297,13 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       OnPaint();
       return 0;
-    case WM_ERASEBKGND:
+    case WM_ERASEBKGND: {
+      // Also asked by the controls for what lies beneath them.
+      RECT client;
+      GetClientRect(hwnd_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
       return 1;
+    }
     case WM_SETCURSOR:
       if (ApplyCursorOverride()) return TRUE;
       break;

@@ -27,7 +27,10 @@ protected:
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       self->hwnd_ = nullptr;
-      return DefWindowProcW(hwnd, message, wParam, lParam);
+      const LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
+      // A window object that belongs to its window (not to other code) goes with it.
+      if constexpr (requires(Derived& d) { d.OnFinalMessage(); }) self->OnFinalMessage();
+      return result;
     }
     try {
       return self->HandleMessage(message, wParam, lParam);

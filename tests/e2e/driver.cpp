@@ -40,7 +40,8 @@ std::optional<MessageBoxInfo> FirstMessageBox(const std::vector<HWND>& windows) 
     if (HWND text = GetDlgItem(window, 0xFFFF)) info.text = TextOf(text);
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
       if (ClassNameOf(child) == L"Static" &&
-          (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+          (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
+          SendMessageW(child, STM_GETICON, 0, 0)) {
         info.hasIcon = true;
       }
     }
@@ -126,23 +127,43 @@ void AnswerMessageBox(HWND box, int buttonId) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
 }
 
+namespace {
+// A mouse input at a screen point. Wine maps an absolute coordinate n to (n * width) >> 16, so
+// round up to land on the pixel.
+INPUT MouseAt(POINT screenPoint, DWORD flags) {
+  const auto scale = [](int value, int size) { return static_cast<LONG>(std::ceil(value * 65536.0 / size)); };
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = scale(screenPoint.x, GetSystemMetrics(SM_CXSCREEN));
+  input.mi.dy = scale(screenPoint.y, GetSystemMetrics(SM_CYSCREEN));
+  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+  return input;
+}
+}  // namespace
+
 void ClickAt(POINT screenPoint) {
-  // Wine maps an absolute coordinate n to (n * width) >> 16, so round up to land on the pixel.
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  const auto scale = [](int value, int size) {
-    return static_cast<LONG>(std::ceil(value * 65536.0 / size));
-  };
-  INPUT inputs[3] = {};
-  for (INPUT& input : inputs) {
-    input.type = INPUT_MOUSE;
-    input.mi.dx = scale(screenPoint.x, width);
-    input.mi.dy = scale(screenPoint.y, height);
-  }
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  INPUT inputs[3] = {MouseAt(screenPoint, MOUSEEVENTF_MOVE), MouseAt(screenPoint, MOUSEEVENTF_LEFTDOWN),
+                     MouseAt(screenPoint, MOUSEEVENTF_LEFTUP)};
   SendInput(3, inputs, sizeof(INPUT));
+}
+
+void MoveTo(POINT screenPoint) {
+  INPUT input = MouseAt(screenPoint, MOUSEEVENTF_MOVE);
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+void Drag(POINT from, POINT to, int steps) {
+  // Paced like a hand, so the program's move loop sees each step.
+  INPUT press[2] = {MouseAt(from, MOUSEEVENTF_MOVE), MouseAt(from, MOUSEEVENTF_LEFTDOWN)};
+  SendInput(2, press, sizeof(INPUT));
+  std::this_thread::sleep_for(100ms);
+  for (int i = 1; i <= steps; ++i) {
+    const POINT at{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+    MoveTo(at);
+    std::this_thread::sleep_for(30ms);
+  }
+  INPUT release = MouseAt(to, MOUSEEVENTF_LEFTUP);
+  SendInput(1, &release, sizeof(INPUT));
 }
 
 AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& program) {
@@ -152,8 +173,14 @@ AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      BinDir().c_str(), &startup, &info)) {
+  // Started from the temporary folder, as from a shortcut: the program must not rely on finding
+  // anything in its working folder (the build's folder also holds the test fakes).
+  // A test that takes the temporary folder away starts it from the test's own folder.
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD tempLength = GetTempPathW(MAX_PATH + 1, temp);
+  const wchar_t* folder = tempLength > 0 && tempLength <= MAX_PATH ? temp : nullptr;
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                      &info)) {
     throw Failure("cannot start LAGVANE.exe");
   }
   UniqueHandle thread(info.hThread);

@@ -48,6 +48,10 @@ void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // Moves the pointer to a screen point and clicks the left button there.
 void ClickAt(POINT screenPoint);
+// Moves the pointer to a screen point, as the user's mouse would.
+void MoveTo(POINT screenPoint);
+// Presses the left button at `from`, moves in steps to `to` and releases it there.
+void Drag(POINT from, POINT to, int steps = 10);
 
 // A running LAGVANE.exe. The destructor ends a program that is still running, so a failed test
 // leaves nothing behind for the next one.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace driver;
 
 namespace {
@@ -40,8 +42,16 @@ TEST_F(Startup, ShowsTheBorderlessMainWindowThatOwnsTheTaskbarButton) {
   EXPECT_EQ(style & WS_THICKFRAME, 0);
   EXPECT_NE(exStyle & WS_EX_APPWINDOW, 0);
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr) << "no hidden window owns the taskbar button";
-  // The only visible top-level window of the program is the main window.
-  EXPECT_EQ(TopLevelWindows(app.Id()), std::vector<HWND>{window});
+  // The program shows two top-level windows: the main window with the skin, and the control form
+  // that carries the controls, a popup owned by the main window (so it has no taskbar button).
+  const std::vector<HWND> visible = TopLevelWindows(app.Id());
+  ASSERT_EQ(visible.size(), 2u);
+  const HWND controlForm = visible[0] == window ? visible[1] : visible[0];
+  EXPECT_NE(std::find(visible.begin(), visible.end(), window), visible.end());
+  EXPECT_EQ(ClassNameOf(controlForm), L"TJvControlForm");
+  EXPECT_EQ(GetWindow(controlForm, GW_OWNER), window);
+  EXPECT_EQ(GetWindowLongPtrW(controlForm, GWL_STYLE) & (WS_CHILD | WS_CAPTION), 0);
+  EXPECT_EQ(GetWindowLongPtrW(controlForm, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
 
   EXPECT_EQ(CloseAndWait(app, window), std::optional<DWORD>(0));
 }

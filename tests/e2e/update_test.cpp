@@ -36,6 +36,24 @@ bool MutexExists() {
   return static_cast<bool>(mutex);
 }
 
+// Sets an environment variable of the test process for a scope, and puts the old value back.
+class ScopedEnvironmentVariable {
+public:
+  ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+    std::wstring saved(32768, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, saved.data(), static_cast<DWORD>(saved.size()));
+    if (length > 0 && length < saved.size()) saved_ = saved.substr(0, length);
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+  ~ScopedEnvironmentVariable() { SetEnvironmentVariableW(name_, saved_ ? saved_->c_str() : nullptr); }
+
+private:
+  const wchar_t* name_;
+  std::optional<std::wstring> saved_;
+};
+
 // What a run showed while it ran: a main window, the single-instance mutex.
 struct Watch {
   bool sawMainWindow = false;
@@ -253,12 +271,14 @@ TEST_F(SelfUpdate, AnInstallerFileHeldOpenElsewhereEndsInTheApplicationErrorBoxW
 
 TEST_F(SelfUpdate, WithoutATemporaryFolderAWarningNamesTheHomepageAndTheProgramEnds) {
   OfferAnUpdate();
-  // The system finds no temporary folder when TMP names one beyond 260 characters.
-  wchar_t saved[32768];
-  const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, 32768);
-  SetEnvironmentVariableW(L"TMP", (L"C:\\" + std::wstring(300, L'x')).c_str());
-  AppProcess app = AppProcess::Start();
-  SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+  // The system finds no temporary folder when TMP names one beyond 260 characters; the program
+  // inherits it from here.
+  std::optional<AppProcess> started;
+  {
+    const ScopedEnvironmentVariable tmp(L"TMP", L"C:\\" + std::wstring(300, L'x'));
+    started.emplace(AppProcess::Start());
+  }
+  AppProcess& app = *started;
 
   Answer(WaitForBox(app), IDYES);
   const MessageBoxInfo box = WaitForBox(app);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 TEST(ErrorBoxText, AddsAFullStopOnlyAfterCharactersAbovePeriod) {
   const struct {
     std::wstring message;
@@ -47,4 +49,23 @@ TEST(ApplicationErrorText, NamesTypeModuleAndOffsetAndAddsAFullStopOnlyWhenMissi
             L"Exception Exception in module LAGVANE.exe at 00001A2B.\r\n버전 정보를 받을 수가 없습니다.\r\n");
   EXPECT_EQ(ApplicationErrorText(L"EFCreateError", L"LAGVANE.exe", 0xDEADBEEF, L"No dot"),
             L"Exception EFCreateError in module LAGVANE.exe at DEADBEEF.\r\nNo dot.\r\n");
+}
+
+TEST(AssertionText, NamesTheSourceAndLine) {
+  EXPECT_EQ(AssertionText(L"ZKLib\\ZKUtils", 245), L"Assertion failure (ZKLib\\ZKUtils, line 245)");
+}
+
+TEST(TrimSystemMessage, DropsTrailingBlanksControlCharactersAndFullStops) {
+  const struct {
+    std::wstring raw;
+    std::wstring shown;
+  } cases[] = {
+      {L"The system cannot find the file specified.\r\n", L"The system cannot find the file specified"},
+      {L"The operation was canceled by the user. \r\n", L"The operation was canceled by the user"},
+      {L"Done...\t\0"s, L"Done"},
+      {L"Version 1.0 is here", L"Version 1.0 is here"},
+      {L" . \n", L""},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TrimSystemMessage(c.raw), c.shown);
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ui/bitmap.h"
+#include "ui/window.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Paints what the parent window shows beneath `child` into `dc` (the child's client
+// coordinates), by asking the parent to erase its background there. Controls draw their soft
+// edges over it, so they blend with the skin on whichever window carries them.
+void PaintParentBackground(HWND child, HDC dc);
+
+// The image control: a child window that shows one picture with per-pixel alpha over its
+// parent's background, tracks the pointer's entry and exit, and reports clicks. Its window text
+// is its name or hint. Moving it between windows is SetParent.
+class TImage : public Window<TImage> {
+public:
+  static constexpr wchar_t kClassName[] = L"TImage";
+
+  TImage(HWND parent, int left, int top, int width, int height, const std::wstring& text, bool visible = true);
+  // A control that belongs to its parent window: destroyed with it, and its object with it.
+  static TImage* CreateOwnedByParent(HWND parent, int left, int top, int width, int height);
+  TImage(const TImage&) = delete;
+  TImage& operator=(const TImage&) = delete;
+  ~TImage();
+
+  // Shows a copy of `picture`.
+  void SetPicture(const TBitmap& picture);
+  const TBitmap& Picture() const noexcept { return picture_; }
+  // Sized to the picture whenever the picture changes.
+  void SetAutoSize(bool value);
+  // Draws the picture scaled to the control's size rather than at its own size.
+  void SetStretch(bool value);
+  void SetVisible(bool visible);
+  bool Visible() const noexcept;
+  void SetBounds(int left, int top, int width, int height);
+  // The bounds in the parent's client coordinates.
+  RECT BoundsRect() const;
+
+  std::function<void()> OnClick;
+  std::function<void()> OnMouseEnter;
+  std::function<void()> OnMouseLeave;
+
+  // Calls `onRelease` when this control's object is released; `key` stops it again.
+  void WatchRelease(const void* key, std::function<void()> onRelease);
+  void StopWatching(const void* key) noexcept;
+
+private:
+  friend class Window<TImage>;
+  TImage() = default;
+  void Create(HWND parent, int left, int top, int width, int height, const std::wstring& text, bool visible);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnPaint();
+  void OnFinalMessage() noexcept;
+  void ApplyAutoSize();
+
+  TBitmap picture_;
+  bool autoSize_ = false;
+  bool stretch_ = false;
+  bool tracking_ = false;
+  bool pressed_ = false;
+  bool ownedByParent_ = false;
+  std::vector<std::pair<const void*, std::function<void()>>> watchers_;
+};
