@@ -33,11 +33,36 @@ inline constexpr wchar_t kMsmqNoticeCaption[] = L"라그베인 최적화실행�
 inline constexpr wchar_t kMsmqInstallPicture[] = L"POPUP_MSMQ_INSTALL";
 inline constexpr wchar_t kMsmqUninstallPicture[] = L"POPUP_MSMQ_UNINSTALL";
 
+// The status label's text for each kind of mode: none, game, internet.
+inline constexpr wchar_t kStatusNone[] = L"최적화 버튼을 눌러주세요.";
+inline constexpr wchar_t kStatusGame[] = L"게임 최적화 상태입니다";
+inline constexpr wchar_t kStatusWeb[] = L"인터넷 최적화 상태입니다";
+
+// A mode control pressed while a change is running; each control has its own.
+inline constexpr wchar_t kGameBusy[] = L"게임 최적화 실행중입니다. 잠시만 기다려주십시요.";
+inline constexpr wchar_t kWebBusy[] = L"인터넷 최적화 실행중입니다. 잠시만 기다려주십시요.";
+inline constexpr wchar_t kWarningCaption[] = L"Warning";
+
+// The progress animation's opening texts and step texts.
+inline constexpr wchar_t kGameOpening[] = L"게임 레지스트리값 분석 중";
+inline constexpr wchar_t kWebOpening[] = L"인터넷 레지스트리 값 분석 중";
+inline constexpr wchar_t kGameStep2[] = L"네트워크 재설정 중";
+inline constexpr wchar_t kGameStep6[] = L"네트워크 끊는 중";
+inline constexpr wchar_t kGameStep8[] = L"Nagle TCP/IP 알고리즘 변경 중";
+inline constexpr wchar_t kGameStep11[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSMQ\\Parameters\\TCPNoDelay";
+inline constexpr wchar_t kGameStep14[] = L"TCP ACK 패킷 수 변경 중";
+inline constexpr wchar_t kWebStep2[] = L"페이지 로딩 속도 변경 중";
+inline constexpr wchar_t kWebStep6[] = L"레지스트리 변경 중 - Upload URL";
+inline constexpr wchar_t kWebStep9[] = L"레지스트리 변경 중 - Upload provider";
+inline constexpr wchar_t kWebStep12[] = L"브라우저 속도 변경 중";
+
+// The wait for the network reset worker ran out.
+inline constexpr wchar_t kWaitTimeout[] = L"시간 초과";
+
 // The self-update step.
 inline constexpr wchar_t kUpdateQuestion[] =
     L"라그베인 프로그램이 업데이트 되었습니다.\r\n업데이트 진행을 하시겠습니까?";
 inline constexpr wchar_t kUpdateCaption[] = L"라그베인 업데이트";
-inline constexpr wchar_t kWarningCaption[] = L"Warning";
 // The maker's homepage address follows it directly.
 inline constexpr wchar_t kNoTempFolder[] =
     L"시스템 임시 폴더를 찾을 수가 없어 자동 업데이트가 중지 되었습니다.\r\n"

@@ -6,23 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-void RegisterImageClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = TImage::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the image control class");
-  registered = true;
-}
-
-}  // namespace
-
 void PaintParentBackground(HWND child, HDC dc) {
   const HWND parent = GetParent(child);
   if (!parent) return;
@@ -51,7 +34,7 @@ TImage* TImage::CreateOwnedByParent(HWND parent, int left, int top, int width, i
 }
 
 void TImage::Create(HWND parent, int left, int top, int width, int height, const std::wstring& text, bool visible) {
-  RegisterImageClass(&Window<TImage>::WindowProc);
+  RegisterWindowClass();
   const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0);
   if (!CreateWindowExW(0, kClassName, text.c_str(), style, left, top, width, height, parent, nullptr,
                        GetModuleHandleW(nullptr), this)) {
