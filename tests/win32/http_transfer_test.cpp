@@ -2,6 +2,7 @@
 // records each request byte for byte.
 
 #include "common/error.h"
+#include "error_of.h"
 #include "loopback_server.h"
 #include "update/http_client.h"
 
@@ -16,16 +17,6 @@ using fakes::Reply;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-template <typename Action>
-std::wstring FailureOf(Action&& action) {
-  try {
-    action();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return L"(no failure)";
-}
 
 std::wstring GetText(const ServerAddress& server, const char* path = "/version.dat",
                      HttpTimeouts timeouts = kUpdateTimeouts) {
@@ -98,7 +89,7 @@ TEST(HttpTransfer, FailsOnEveryStatusButSuccessWithTheStatusLineAndFollowsNoRedi
   for (const wchar_t* line : {L"HTTP/1.1 302 Found", L"HTTP/1.1 304 Not Modified", L"HTTP/1.1 401 Unauthorized",
                               L"HTTP/1.0 500 Internal Server Error", L"HTTP/1.1 101 Switching Protocols",
                               L"HTTP/1.1 404 Not Found"}) {
-    EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), line);
+    EXPECT_EQ(ErrorOf([&] { GetText(server.Address()); }), line);
   }
   std::this_thread::sleep_for(200ms);
   for (const std::string& request : server.Requests()) {
@@ -107,14 +98,14 @@ TEST(HttpTransfer, FailsOnEveryStatusButSuccessWithTheStatusLineAndFollowsNoRedi
 }
 
 TEST(HttpTransfer, ARefusedConnectionIsASocketError) {
-  EXPECT_EQ(FailureOf([] { GetText(fakes::RefusingAddress(), "/log_db_update.html", kStartReportTimeouts); }),
+  EXPECT_EQ(ErrorOf([] { GetText(fakes::RefusingAddress(), "/log_db_update.html", kStartReportTimeouts); }),
             L"Socket Error # 10061\r\nConnection refused.");
 }
 
 TEST(HttpTransfer, AConnectionThatIsNotAcceptedWithin100MsTimesOut) {
   const fakes::UnacceptingListener listener;
   const Clock::time_point start = Clock::now();
-  EXPECT_EQ(FailureOf([&] { GetText(listener.Address(), "/log_db_update.html", kStartReportTimeouts); }),
+  EXPECT_EQ(ErrorOf([&] { GetText(listener.Address(), "/log_db_update.html", kStartReportTimeouts); }),
             L"Connect timed out.");
   const auto elapsed = Clock::now() - start;
   EXPECT_GE(elapsed, 100ms);
@@ -127,7 +118,7 @@ TEST(HttpTransfer, ASilentServerTimesOutAfter3000MsNeverEarlier) {
   server.Script("/log", {{"", 0ms, 5000ms}, {"HTTP/1.1 200 OK\r\nContent-", 0ms, 5000ms}});
   for (int i = 0; i < 2; ++i) {
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(FailureOf([&] { GetText(server.Address(), "/log", kStartReportTimeouts); }), L"Read timed out.");
+    EXPECT_EQ(ErrorOf([&] { GetText(server.Address(), "/log", kStartReportTimeouts); }), L"Read timed out.");
     const auto elapsed = Clock::now() - start;
     EXPECT_GE(elapsed, 3000ms);
     EXPECT_LT(elapsed, 4500ms);
@@ -150,7 +141,7 @@ TEST(HttpTransfer, ACloseBeforeTheAnswerIsCompleteFails) {
                                  {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nLAGVANE"},
                                  {"HTTP/1.1 200 OK\r\nContent-Ty"}});
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), L"Connection Closed Gracefully.") << i;
+    EXPECT_EQ(ErrorOf([&] { GetText(server.Address()); }), L"Connection Closed Gracefully.") << i;
   }
 }
 
@@ -158,13 +149,13 @@ TEST(HttpTransfer, ATextBodyBeyondItsBoundIsRefusedNotHeld) {
   LoopbackServer server;
   server.Script("/version.dat", {fakes::Ok(std::string(kMaxTextBody, 'x')), fakes::Ok(std::string(kMaxTextBody + 1, 'x'))});
   EXPECT_EQ(GetText(server.Address()).size(), kMaxTextBody);
-  EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), L"The server's answer is too long.");
+  EXPECT_EQ(ErrorOf([&] { GetText(server.Address()); }), L"The server's answer is too long.");
 }
 
 TEST(HttpTransfer, AnAnswerThatIsNotHttpFails) {
   LoopbackServer server;
   server.Script("/version.dat", {{"SSH-2.0-OpenSSH_9.2\r\n"},
                                  {"HTTP/1.1 200 OK\r\nX: " + std::string(10000, 'x') + "\r\n\r\n"}});
-  EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), L"The server's answer has no valid status line.");
-  EXPECT_EQ(FailureOf([&] { GetText(server.Address()); }), L"The server's answer has a line that is too long.");
+  EXPECT_EQ(ErrorOf([&] { GetText(server.Address()); }), L"The server's answer has no valid status line.");
+  EXPECT_EQ(ErrorOf([&] { GetText(server.Address()); }), L"The server's answer has a line that is too long.");
 }

@@ -1,6 +1,7 @@
 // The update's transfers and the start report against a loopback server, with real files.
 
 #include "common/error.h"
+#include "error_of.h"
 #include "common/system_error.h"
 #include "common/unique_handle.h"
 #include "loopback_server.h"
@@ -16,16 +17,6 @@ using namespace std::chrono_literals;
 using fakes::LoopbackServer;
 
 namespace {
-
-template <typename Action>
-std::wstring FailureOf(Action&& action) {
-  try {
-    action();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return L"(no failure)";
-}
 
 std::string FileBytes(const std::wstring& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -85,7 +76,7 @@ TEST(GetServerVersion, TurnsEveryFailureIntoItsOwnMessage) {
   LoopbackServer server;
   server.Script("/version.dat", {fakes::Status("HTTP/1.1 500 Internal Server Error"), {""}});
   for (const ServerAddress& address : {server.Address(), server.Address(), fakes::RefusingAddress()}) {
-    EXPECT_EQ(FailureOf([&] { GetServerVersion(L"LAGVANE.exe", address); }), L"버전 정보를 받을 수가 없습니다.");
+    EXPECT_EQ(ErrorOf([&] { GetServerVersion(L"LAGVANE.exe", address); }), L"버전 정보를 받을 수가 없습니다.");
   }
 }
 
@@ -110,7 +101,7 @@ TEST(DownloadFile, AFailedStatusLeavesAnEmptyFileAndItsPageNeverReachesIt) {
                  {"HTTP/1.1 302 Found\r\nLocation: /other.exe\r\nContent-Length: 5\r\n\r\nmoved"}});
   TempFile target(L"lagvane-download-test.exe");
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(FailureOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
+    EXPECT_EQ(ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
               L"버전 정보를 불러올 수 없습니다.");
     EXPECT_EQ(GetFileAttributesW(target.Path().c_str()) != INVALID_FILE_ATTRIBUTES, true) << "the file stays";
     EXPECT_EQ(FileBytes(target.Path()), "");
@@ -122,7 +113,7 @@ TEST(DownloadFile, ABodyCutShortIsAFailureAndKeepsWhatArrived) {
   LoopbackServer server;
   server.Script("/lagvanesetup.exe", {{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nMZ partial"}});
   TempFile target(L"lagvane-download-test.exe");
-  EXPECT_EQ(FailureOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
+  EXPECT_EQ(ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
             L"버전 정보를 불러올 수 없습니다.");
   EXPECT_EQ(FileBytes(target.Path()), "MZ partial");
   EXPECT_TRUE(OpenExclusively(target.Path()));
@@ -141,7 +132,7 @@ TEST(DownloadFile, ATargetThatCannotBeCreatedFailsWithItsFullPathBeforeAnyReques
   GetCurrentDirectoryW(MAX_PATH, previous);
   ASSERT_TRUE(SetCurrentDirectoryW(GetTempDirectory().c_str()));
   const std::wstring failure =
-      FailureOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", L"lagvane-locked-test.exe"); });
+      ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", L"lagvane-locked-test.exe"); });
   SetCurrentDirectoryW(previous);
 
   EXPECT_EQ(failure, L"Cannot create file \"" + target.Path() + L"\". " + SystemMessage(ERROR_SHARING_VIOLATION));
@@ -170,7 +161,7 @@ TEST(SendStartReport, AsksForTheReportPathAndPassesItsFailureOn) {
   server.Script("/log_db_update.html?SECTION=R&COMPANY=A",
                 {fakes::Ok("<html>ok</html>", "text/html"), fakes::Status("HTTP/1.1 503 Service Unavailable")});
   SendStartReport(server.Address());
-  EXPECT_EQ(FailureOf([&] { SendStartReport(server.Address()); }), L"HTTP/1.1 503 Service Unavailable");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"HTTP/1.1 503 Service Unavailable");
   ASSERT_EQ(server.Requests().size(), 2u);
   EXPECT_EQ(server.Requests()[0].rfind("GET /log_db_update.html?SECTION=R&COMPANY=A HTTP/1.1\r\n", 0), 0u);
 }
