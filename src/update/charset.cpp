@@ -3,6 +3,7 @@
 #include "update/http_answer.h"
 
 #include <array>
+#include <initializer_list>
 #include <utility>
 
 namespace {

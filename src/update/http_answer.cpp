@@ -2,6 +2,8 @@
 
 #include "common/texts.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint64_t kMaxChunkSize = std::uint64_t{1} << 60;

@@ -6,8 +6,8 @@
 #include "update/update_operations.h"
 #include "update/version.h"
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 namespace {
 
