@@ -13,6 +13,8 @@
 #include "ui/png_resource.h"
 #include "ui/png_resource_image.h"
 #include "ui/transparent_form.h"
+#include "update/maker_server.h"
+#include "update/update_operations.h"
 
 #include <shellapi.h>
 
@@ -281,7 +283,8 @@ void TfrmMain::ShowFirstTime() {
 }
 
 void TfrmMain::FormShow() {
-  // The start report is sent here, once per run.
+  // Once per run: later showings go straight to the window system.
+  SendStartReport(MakerServer());
 }
 
 bool TfrmMain::FormCloseQuery() {

@@ -4,6 +4,7 @@
 
 #include "common/texts.h"
 #include "driver.h"
+#include "maker_server.h"
 
 #include <gtest/gtest.h>
 
@@ -73,9 +74,10 @@ void Click(HWND control) {
   ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
-class Modes : public ::testing::Test {
+class Modes : public e2e::WithMakerServer {
 protected:
   void SetUp() override {
+    WithMakerServer::SetUp();
     log_ = BinDir() + L"\\recording\\connect.log";
     DeleteFileW(log_.c_str());
     SetEnvironmentVariableW(L"LAGVANE_CONNECT_LOG", log_.c_str());
@@ -97,6 +99,7 @@ protected:
     SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", nullptr);
     reg::DeleteValue(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay");
     for (const wchar_t* name : kInterfaceNames) reg::DeleteTree(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name);
+    WithMakerServer::TearDown();
   }
 
   void Launch() {
