@@ -3,6 +3,7 @@
 // Move-only owners for Win32 handles: each kind names its invalid value and its close function,
 // so no handle is closed by hand anywhere else and none survives an error path.
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <utility>
@@ -49,6 +50,7 @@ inline void DestroyMenuHandle(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void DeleteMemoryDc(HDC h) noexcept { ::DeleteDC(h); }
 inline void FreeLibraryHandle(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void CloseSocketHandle(SOCKET s) noexcept { ::closesocket(s); }
 }  // namespace handle_detail
 
 using UniqueHandle = UniqueAny<HANDLE, nullptr, handle_detail::CloseKernelHandle>;
@@ -61,6 +63,8 @@ using UniqueHMenu = UniqueAny<HMENU, nullptr, handle_detail::DestroyMenuHandle>;
 using UniqueHWnd = UniqueAny<HWND, nullptr, handle_detail::DestroyWindowHandle>;
 using UniqueMemoryDc = UniqueAny<HDC, nullptr, handle_detail::DeleteMemoryDc>;
 using UniqueHModule = UniqueAny<HMODULE, nullptr, handle_detail::FreeLibraryHandle>;
+// Whoever uses it links ws2_32.
+using UniqueSocket = UniqueAny<SOCKET, INVALID_SOCKET, handle_detail::CloseSocketHandle>;
 
 // A window's device context, released to the window it came from.
 class UniqueWindowDc {

@@ -5,17 +5,52 @@
 #include "core/main_form.h"
 #include "tuning/speed_up.h"
 #include "ui/application.h"
+#include "update/maker_server.h"
+#include "update/update_step.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+
+namespace {
+
+// The process's last-chance handler, for an error that escapes before the message loop: a
+// task-modal box naming the error's type, the program, the raising code's offset in it and the
+// message. Call it from inside a catch block.
+void ShowApplicationError() noexcept {
+  try {
+    const CaughtError error = CurrentError();
+    const std::wstring exeName = GetExeName();
+    const auto base = reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr));
+    const auto address = reinterpret_cast<std::uintptr_t>(error.address);
+    const std::wstring text =
+        ApplicationErrorText(error.typeName, exeName.substr(exeName.find_last_of(L'\\') + 1),
+                             address > base ? address - base : 0, error.message);
+    MessageBoxW(nullptr, text.c_str(), texts::kApplicationErrorCaption, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  } catch (...) {
+    // Nothing is left to report with; the process still ends with its error code.
+  }
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   TApplication& app = TApplication::Initialize();
   // Before anything reads the registry.
   TSpeedUp::CreateInstance();
 
-  // The self-update check runs here, before the single-instance check.
+  // Before the single-instance check, so that a second start may still offer the update.
+  try {
+    if (RunUpdateStep(TSpeedUp::GetInstance(), MakerServer()) == UpdateOutcome::kEndProgram) {
+      TSpeedUp::ReleaseInstance();
+      return 0;
+    }
+  } catch (...) {
+    ShowApplicationError();
+    TSpeedUp::ReleaseInstance();
+    return 1;
+  }
 
   std::unique_ptr<TfrmMain> form;
   UniqueHandle mutex(CreateMutexW(nullptr, TRUE, texts::kMutexName));

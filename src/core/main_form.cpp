@@ -14,10 +14,11 @@
 #include "ui/png_resource_image.h"
 #include "ui/transparent_form.h"
 #include "ui/tray_icon.h"
+#include "update/maker_server.h"
+#include "update/update_operations.h"
 
 #include <shellapi.h>
 
-#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -52,25 +53,8 @@ constexpr std::int32_t kProgressCells = 15;
 constexpr UINT kHintPauseMs = 10;
 
 constexpr int kMainIconId = 1;
-
-void RegisterMainClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = nullptr;  // painted in OnPaint, double-buffered
-  wc.lpszClassName = TfrmMain::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the main window class");
-  registered = true;
-}
+// Where earlier versions kept their settings; removed at every start.
+constexpr wchar_t kLegacyKey[] = L"SOFTWARE\\LAGVANE";
 
 }  // namespace
 
@@ -82,7 +66,11 @@ TfrmMain::~TfrmMain() {
 }
 
 bool TfrmMain::Create() {
-  RegisterMainClass(&Window<TfrmMain>::WindowProc);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterWindowClass(CS_DBLCLKS, LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId)),
+                      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                    0)));
   const HWND hwnd = CreateWindowExW(
       WS_EX_APPWINDOW, kClassName, texts::kMainCaption, static_cast<DWORD>(kMainStyle), kDesignBounds.left,
       kDesignBounds.top,
@@ -171,23 +159,109 @@ void TfrmMain::CreateFormControls() {
   jtfBackground->Loaded();
 }
 
-void TfrmMain::InitControls() {
-  // 1. The mode engine's busy flag is cleared here.
-  // 2.–3. Both bars on the same strip, every cell on its off picture.
+void TfrmMain::BuildControls() {
+  // Both bars on the same strip, every cell on its off picture.
   FProgressBarGame = std::make_unique<TImageProgressBar>(kProgressStart, kProgressSpace);
   FProgressBarWeb = std::make_unique<TImageProgressBar>(kProgressStart, kProgressSpace);
   FProgressBarGame->AddImage(hwnd_, L"PROGRESSBAR_GAME", L"PROGRESSBAR_BACKGROUND", kProgressCells);
   FProgressBarWeb->AddImage(hwnd_, L"PROGRESSBAR_WEB", L"PROGRESSBAR_BACKGROUND", kProgressCells);
-  // 4. The two buttons, on their off pictures.
+  // The two buttons, on their off pictures.
   FGamePingImage = std::make_unique<TPNGResourceImage>(imgGame.get(), L"ButtonGame_ON", L"ButtonGame_OFF",
                                                        L"ButtonGame_OVER");
   FWebPingImage =
       std::make_unique<TPNGResourceImage>(imgWeb.get(), L"ButtonWeb_ON", L"ButtonWeb_OFF", L"ButtonWeb_OVER");
-  // 5.–6. The stale internet tweaks are removed and the mode shown is restored here. Until then
-  // no mode is shown: the game bar is shown and the internet bar keeps its visibility as created.
-  FProgressBarGame->SetVisible(true);
-  // 7. The legacy key is removed here.
 }
+
+template <typename Action>
+void TfrmMain::RunModeAction(Action action) {
+  try {
+    action();
+  } catch (...) {
+    TApplication::Instance().HandleException();
+  }
+  // The engine is idle again only when the outermost action returns.
+  if (closePending_ && !engine_.Executing()) {
+    closePending_ = false;
+    CloseAndEnd();
+  }
+}
+
+void TfrmMain::actGamePingExecuteExecute() {
+  RunModeAction([this] { engine_.actGamePingExecuteExecute(); });
+}
+
+void TfrmMain::actWebPingExecuteExecute() {
+  RunModeAction([this] { engine_.actWebPingExecuteExecute(); });
+}
+
+TImageProgressBar& TfrmMain::Bar(TKindMode bar) const {
+  return bar == TKindMode::kmGame ? *FProgressBarGame : *FProgressBarWeb;
+}
+
+std::wstring TfrmMain::StatusText() const { return lblTextInfo->Caption(); }
+
+void TfrmMain::SetStatusText(const std::wstring& text) { lblTextInfo->SetCaption(text); }
+
+TStateMode TfrmMain::ButtonPicture(TKindMode button) const {
+  return (button == TKindMode::kmGame ? FGamePingImage : FWebPingImage)->ImageMode();
+}
+
+void TfrmMain::SetButtonPicture(TKindMode button, TStateMode state) {
+  (button == TKindMode::kmGame ? FGamePingImage : FWebPingImage)->SetImageMode(state);
+}
+
+void TfrmMain::SetBarVisible(TKindMode bar, bool visible) { Bar(bar).SetVisible(visible); }
+
+void TfrmMain::SetBarCells(TKindMode bar, TStateMode state) { Bar(bar).SetStateMode(state); }
+
+void TfrmMain::SetBarPosition(TKindMode bar, std::int32_t position) {
+  TImageProgressBar& progress = Bar(bar);
+  progress.SetPosition(position);
+  // Each step shows before the pause, even if the queue holds other work.
+  if (position >= 1 && position <= progress.Max()) {
+    if (TImage* cell = progress.Cell(static_cast<std::size_t>(position - 1)).Image()) UpdateWindow(cell->Handle());
+  }
+}
+
+bool TfrmMain::ConfirmSwitch(TKindMode target) { return ShowConfirmDialog(target); }
+
+void TfrmMain::ShowWarning(const std::wstring& text) {
+  MessageBoxW(hwnd_, text.c_str(), texts::kWarningCaption, MB_OK | MB_ICONWARNING);
+}
+
+void TfrmMain::ShowMessage(const std::wstring& text) {
+  MessageBoxW(hwnd_, text.c_str(), TApplication::Instance().Title().c_str(), MB_OK);
+}
+
+void TfrmMain::SetMenuCheck(TMenuCheck entry, bool checked) {
+  switch (entry) {
+    case TMenuCheck::actGamePingExecute: actGamePingExecute.checked = checked; break;
+    case TMenuCheck::actWebPingExecute: actWebPingExecute.checked = checked; break;
+    case TMenuCheck::actWindowStart: actWindowStart.checked = checked; break;
+    case TMenuCheck::actStayOnTop: actStayOnTop.checked = checked; break;
+  }
+}
+
+bool TfrmMain::Topmost() const { return (GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+void TfrmMain::ProcessPendingEvents() { TApplication::Instance().ProcessMessages(); }
+
+TSpeedUp& TfrmMain::Tuning() const {
+  if (!FSpeedUp) throw Exception(L"The tuning object has been released");
+  return *FSpeedUp;
+}
+
+void TfrmMain::SwitchGameSet(TStateMode state) { ::SwitchGameSet(Tuning(), state); }
+void TfrmMain::DoBrowserSpeedUp() { Tuning().DoBrowserSpeedUp(); }
+void TfrmMain::DelBrowserSpeedUp() { Tuning().DelBrowserSpeedUp(); }
+bool TfrmMain::CheckBrowserSpeedUp() { return Tuning().CheckBrowserSpeedUp(); }
+bool TfrmMain::CheckPageLoadingUp() { return Tuning().CheckPageLoadingUp(); }
+bool TfrmMain::CheckGamePing() { return Tuning().CheckGamePing(); }
+bool TfrmMain::CheckWindowStart() { return Tuning().CheckWindowStart(); }
+bool TfrmMain::LegacyKeyExists() { return Tuning().Exists(HKEY_LOCAL_MACHINE, kLegacyKey); }
+void TfrmMain::DeleteLegacyKey() { Tuning().DeleteKey(HKEY_LOCAL_MACHINE, kLegacyKey); }
+
+void TfrmMain::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void TfrmMain::ShowFirstTime() {
   // Centred on the work area the first time, at the final size; later showings keep the place.
@@ -214,14 +288,15 @@ void TfrmMain::ShowFirstTime() {
 }
 
 void TfrmMain::FormShow() {
-  // The start report is sent here, once per run.
+  // Once per run: later showings go straight to the window system.
+  SendStartReport(MakerServer());
 }
 
 bool TfrmMain::FormCloseQuery() {
   // 1.–2. The active mode's registry tweaks go; no animation, no network reset, and the mode
   // properties themselves stay as they are.
-  if (FGamePing == TStateMode::smON) SetGamePingReg(TStateMode::smOFF);
-  if (FWebPing == TStateMode::smON) SetWebPingReg(TStateMode::smOFF);
+  if (GamePing() == TStateMode::smON) SetGamePingReg(TStateMode::smOFF);
+  if (WebPing() == TStateMode::smON) SetWebPingReg(TStateMode::smOFF);
   // 3.
   if (TrayIcon) TrayIcon->SetVisible(false);
   // 4.
@@ -261,6 +336,11 @@ void TfrmMain::ShowMSMQNotice(const wchar_t* picture) {
 }
 
 void TfrmMain::CloseAndEnd() {
+  if (engine_.Executing()) {
+    // A running change still needs the tuning object: the close follows once it has finished.
+    closePending_ = true;
+    return;
+  }
   if (!closeQueryDone_) {
     closeQueryDone_ = true;
     if (!FormCloseQuery()) {
@@ -269,22 +349,6 @@ void TfrmMain::CloseAndEnd() {
     }
   }
   TApplication::Instance().Terminate();
-}
-
-void TfrmMain::SetGamePingReg(TStateMode value) {
-  FGamePingReg = value;
-  if (!FSpeedUp) throw std::logic_error("tuning object released");
-  SwitchGameSet(*FSpeedUp, value);
-}
-
-void TfrmMain::SetWebPingReg(TStateMode value) {
-  FWebPingReg = value;
-  if (!FSpeedUp) throw std::logic_error("tuning object released");
-  if (value == TStateMode::smON) {
-    FSpeedUp->DoBrowserSpeedUp();
-  } else {
-    FSpeedUp->DelBrowserSpeedUp();
-  }
 }
 
 void TfrmMain::OnPaint() {
@@ -306,9 +370,6 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
       return 1;
     }
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     case WM_CLOSE:
       CloseAndEnd();
       return 0;

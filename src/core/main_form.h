@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/types.h"
+#include "core/dll_thread.h"
+#include "core/mode_engine.h"
 #include "ui/action_list.h"
 #include "ui/popup_menu.h"
 #include "ui/window.h"
@@ -20,7 +22,11 @@ class TTrayIcon;
 
 // The program's one lasting window: its life from creation to destruction, and its state as
 // properties (reading gives the stored value; assigning stores it and does the work).
-class TfrmMain : public Window<TfrmMain> {
+// It is also the mode engine's user interface and registry side.
+class TfrmMain : public Window<TfrmMain>,
+                 private IModeUserInterface,
+                 private IModeTuning,
+                 private IPause {
 public:
   TfrmMain();
   TfrmMain(const TfrmMain&) = delete;
@@ -34,37 +40,36 @@ public:
   // The message loop's first showing: places the window and runs FormShow.
   void ShowFirstTime();
 
-  TStateMode GamePing() const noexcept { return FGamePing; }
-  TStateMode WebPing() const noexcept { return FWebPing; }
-  TKindMode KindMode() const noexcept { return FKindMode; }
-  TStateMode GamePingReg() const noexcept { return FGamePingReg; }
-  void SetGamePingReg(TStateMode value);
-  TStateMode WebPingReg() const noexcept { return FWebPingReg; }
-  void SetWebPingReg(TStateMode value);
+  TStateMode GamePing() const noexcept { return engine_.GamePing(); }
+  TStateMode WebPing() const noexcept { return engine_.WebPing(); }
+  TKindMode KindMode() const noexcept { return engine_.KindMode(); }
+  TStateMode GamePingReg() const noexcept { return engine_.GamePingReg(); }
+  void SetGamePingReg(TStateMode value) { engine_.SetGamePingReg(value); }
+  TStateMode WebPingReg() const noexcept { return engine_.WebPingReg(); }
+  void SetWebPingReg(TStateMode value) { engine_.SetWebPingReg(value); }
   TSpeedUp* SpeedUp() const noexcept { return FSpeedUp; }
+  // The tray picture the mode shows (0 none, 1 game, 2 internet).
+  int TrayIndex() const noexcept { return trayIndex_; }
 
+  // The mode actions, run by the buttons (and later the menu and the tray icon).
+  void actGamePingExecuteExecute();
+  void actWebPingExecuteExecute();
+  // Sets the four check marks of the menu from the real state; runs before every opening.
+  void ppMenuPopup() { engine_.ppMenuPopup(); }
   // Asks in the speech bubble whether to leave the active mode for `kind`; true only on Yes.
   bool ShowConfirmDialog(TKindMode kind);
-  // Sets the four check marks of the menu from the real state; runs before every opening.
-  void ppMenuPopup();
 
   static constexpr wchar_t kClassName[] = L"TfrmMain";
 
 private:
   // The form data: the design-time controls in their order of creation, and the skin component.
   void CreateFormControls();
-  // The buttons and bars; the mode engine's part of it joins at its numbered steps.
-  void InitControls();
+  void InitControls() { engine_.InitControls(); }
   // The action list, the popup menu and the tray icon, and the controls' events.
   void CreateActions();
   void CreateTrayIcon();
   void ConnectControlEvents();
-  // The tray picture that shows the mode: 0 none, 1 game, 2 internet.
-  void SetTrayIndex(int index);
 
-  // The mode actions' handlers.
-  void actGamePingExecuteExecute();
-  void actWebPingExecuteExecute();
   void actOpenExecute();
   void actHomepageExecute();
   void actCloseExecute();
@@ -83,6 +88,41 @@ private:
   void imgCursorMouseEnter();
   void imgCursorMouseLeave();
   void TrayIconDblClick() { actOpen.Execute(); }
+  // Runs a mode action; a quit asked for while it ran follows once it has finished.
+  template <typename Action>
+  void RunModeAction(Action action);
+
+  // The mode engine's user interface.
+  void BuildControls() override;
+  std::wstring StatusText() const override;
+  void SetStatusText(const std::wstring& text) override;
+  TStateMode ButtonPicture(TKindMode button) const override;
+  void SetButtonPicture(TKindMode button, TStateMode state) override;
+  void SetBarVisible(TKindMode bar, bool visible) override;
+  void SetBarCells(TKindMode bar, TStateMode state) override;
+  void SetBarPosition(TKindMode bar, std::int32_t position) override;
+  void SetTrayIndex(int index) override;
+  bool ConfirmSwitch(TKindMode target) override;
+  void ShowWarning(const std::wstring& text) override;
+  void ShowMessage(const std::wstring& text) override;
+  void SetMenuCheck(TMenuCheck entry, bool checked) override;
+  bool Topmost() const override;
+  void ProcessPendingEvents() override;
+  TImageProgressBar& Bar(TKindMode bar) const;
+
+  // The mode engine's registry side, through the process-wide tuning object.
+  TSpeedUp& Tuning() const;
+  void SwitchGameSet(TStateMode state) override;
+  void DoBrowserSpeedUp() override;
+  void DelBrowserSpeedUp() override;
+  bool CheckBrowserSpeedUp() override;
+  bool CheckPageLoadingUp() override;
+  bool CheckGamePing() override;
+  bool CheckWindowStart() override;
+  bool LegacyKeyExists() override;
+  void DeleteLegacyKey() override;
+
+  void Sleep(std::uint32_t milliseconds) override;
   friend class Window<TfrmMain>;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaint();
@@ -102,11 +142,9 @@ private:
   void CloseAndEnd();
 
   TSpeedUp* FSpeedUp = nullptr;
-  TKindMode FKindMode = TKindMode::kmNone;
-  TStateMode FGamePing = TStateMode::smOFF;
-  TStateMode FWebPing = TStateMode::smOFF;
-  TStateMode FGamePingReg = TStateMode::smOFF;
-  TStateMode FWebPingReg = TStateMode::smOFF;
+  TDllThreadFactory networkReset_;
+  TModeEngine engine_{*this, *this, networkReset_, *this};
+  int trayIndex_ = 0;
 
   std::unique_ptr<TImage> imgBackground;
   std::unique_ptr<TImage> imgClose;
@@ -143,5 +181,6 @@ private:
   std::unique_ptr<TImageProgressBar> FProgressBarWeb;
 
   bool closeQueryDone_ = false;
+  bool closePending_ = false;
   bool shown_ = false;
 };

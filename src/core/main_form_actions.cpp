@@ -6,9 +6,12 @@
 #include "common/texts.h"
 #include "tuning/speed_up.h"
 #include "ui/application.h"
+#include "ui/bubble_placement.h"
+#include "ui/message_dialog.h"
 #include "ui/image_control.h"
 #include "ui/tray_icon.h"
 #include "ui/transparent_form.h"
+#include "update/maker_server.h"
 
 #include <shellapi.h>
 
@@ -16,13 +19,12 @@
 
 namespace {
 
-// The maker's homepage is the root page of its server, so tests and scripts/run that point the
-// program at a local server open that server's page too.
-constexpr wchar_t kHomepageAddress[] = L"http://" LAGVANE_SERVER L"/";
-constexpr wchar_t kTovalinAddress[] = L"http://www.tovalin.co.kr/";
+constexpr wchar_t kTovalinAddress[] = L"http://www.tovalin.co.kr";
 
 // The browser with the address; whether it could be started is not examined.
-void OpenURL(const wchar_t* address) { ShellExecuteW(nullptr, L"open", L"iexplore", address, nullptr, SW_SHOW); }
+void OpenURL(const std::wstring& address) {
+  ShellExecuteW(nullptr, L"open", L"iexplore", address.c_str(), nullptr, SW_SHOW);
+}
 
 // Moves in the z-order only.
 constexpr UINT kZOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
@@ -93,22 +95,8 @@ void TfrmMain::ConnectControlEvents() {
 }
 
 void TfrmMain::SetTrayIndex(int index) {
+  trayIndex_ = index;
   if (TrayIcon) TrayIcon->SetIconIndex(index);
-}
-
-void TfrmMain::ppMenuPopup() {
-  actGamePingExecute.checked = GamePing() == TStateMode::smON;
-  actWebPingExecute.checked = WebPing() == TStateMode::smON;
-  actWindowStart.checked = FSpeedUp && FSpeedUp->CheckWindowStart();
-  actStayOnTop.checked = (GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-}
-
-void TfrmMain::actGamePingExecuteExecute() {
-  // The mode engine's game action runs here.
-}
-
-void TfrmMain::actWebPingExecuteExecute() {
-  // The mode engine's internet action runs here.
 }
 
 void TfrmMain::actOpenExecute() {
@@ -116,7 +104,7 @@ void TfrmMain::actOpenExecute() {
   ShowWindow(hwnd_, SW_SHOW);
 }
 
-void TfrmMain::actHomepageExecute() { OpenURL(kHomepageAddress); }
+void TfrmMain::actHomepageExecute() { OpenURL(MakerHomepage()); }
 
 void TfrmMain::actTovalinExecute() { OpenURL(kTovalinAddress); }
 
@@ -159,3 +147,16 @@ void TfrmMain::imgSetupClick() {
 void TfrmMain::imgCursorMouseEnter() { TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND)); }
 
 void TfrmMain::imgCursorMouseLeave() { TApplication::Instance().SetCursorOverride(nullptr); }
+
+bool TfrmMain::ShowConfirmDialog(TKindMode kind) {
+  TfrmMessageDialog dialog(hwnd_);
+  dialog.SetMode(kind);
+  RECT main{};
+  GetWindowRect(hwnd_, &main);
+  const TBubblePlacement place = PlaceBubble(main.left, main.top, kind);
+  dialog.SetIsTop(place.isTop);
+  dialog.YesArea().SetBounds(kBubbleYesLeft, place.hitTop, kBubbleHitWidth, kBubbleHitHeight);
+  dialog.NoArea().SetBounds(kBubbleNoLeft, place.hitTop, kBubbleHitWidth, kBubbleHitHeight);
+  SetWindowPos(dialog.Handle(), nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return dialog.ShowModal() == TfrmMessageDialog::mrYes;
+}

@@ -1,6 +1,7 @@
 #include "tuning/msmq_setup.h"
 
 #include "common/error.h"
+#include "common/system_error.h"
 #include "common/texts.h"
 #include "common/unique_handle.h"
 #include "tuning/registry.h"
@@ -27,16 +28,6 @@ constexpr DWORD kWaitSliceMs = 50;
 
 [[noreturn]] void AssertionFailed(int line) {
   throw Exception(AssertionText(kAssertSource, line), L"EAssertionFailed");
-}
-
-std::wstring SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text ? std::wstring(text, length) : std::wstring();
-  if (text) LocalFree(text);
-  return TrimSystemMessage(std::move(message));
 }
 
 // Why a shell start failed. The shell's own error box may have cleared the thread's last error
@@ -110,7 +101,7 @@ void ExecuteAndWait(const std::wstring& fileName, const std::wstring& parameters
   info.lpParameters = parameters.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {
-    const std::wstring text = SystemErrorText(StartError(GetLastError(), info.hInstApp));
+    const std::wstring text = SystemMessage(StartError(GetLastError(), info.hInstApp));
     MessageBoxW(GetActiveWindow(), text.c_str(), TApplication::Instance().Title().c_str(), MB_OK);
     return;
   }

@@ -1,6 +1,7 @@
 #include "tuning/speed_up.h"
 
 #include "common/error.h"
+#include "common/system_error.h"
 
 #include <algorithm>
 #include <memory>
@@ -37,17 +38,6 @@ constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr wchar_t kRunValue[] = L"LAGVANE";
 
 std::unique_ptr<TSpeedUp> instance;
-
-std::wstring SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-      0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text ? text : L"", length);
-  if (text) ::LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
-  return message;
-}
 
 }  // namespace
 

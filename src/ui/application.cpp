@@ -93,19 +93,7 @@ void TApplication::Terminate() noexcept {
   terminated_ = true;
 }
 
-void TApplication::HandleException() noexcept {
-  try {
-    throw;
-  } catch (const Exception& error) {
-    ShowException(error.Message());
-  } catch (const std::bad_alloc&) {
-    ShowException(L"Out of memory");
-  } catch (const std::exception& error) {
-    ShowException(WidenAscii(error.what()));
-  } catch (...) {
-    ShowException(L"Unknown error");
-  }
-}
+void TApplication::HandleException() noexcept { ShowException(CurrentError().message); }
 
 void TApplication::ShowException(const std::wstring& message) noexcept {
   try {
@@ -113,6 +101,25 @@ void TApplication::ShowException(const std::wstring& message) noexcept {
     MessageBoxW(GetActiveWindow(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
   } catch (...) {
     // Out of memory while reporting: nothing left to show it with.
+  }
+}
+
+CaughtError CurrentError() noexcept {
+  try {
+    try {
+      throw;
+    } catch (const Exception& error) {
+      return {error.TypeName(), error.Message(), error.Address()};
+    } catch (const std::bad_alloc&) {
+      return {L"EOutOfMemory", L"Out of memory"};
+    } catch (const std::exception& error) {
+      return {L"Exception", WidenAscii(error.what())};
+    } catch (...) {
+      return {L"Exception", L"Unknown error"};
+    }
+  } catch (...) {
+    // Out of memory while describing the error.
+    return {};
   }
 }
 

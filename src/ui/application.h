@@ -50,5 +50,14 @@ private:
   bool terminated_ = false;
 };
 
+// The error being handled, as the error boxes name it. Call it from inside a catch block.
+struct CaughtError {
+  std::wstring typeName;
+  std::wstring message;
+  // The code that raised it, when known.
+  const void* address = nullptr;
+};
+CaughtError CurrentError() noexcept;
+
 // Answers WM_SETCURSOR for a window while the application-wide override is set.
 bool ApplyCursorOverride() noexcept;

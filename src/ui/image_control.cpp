@@ -8,23 +8,6 @@
 
 #include <algorithm>
 
-namespace {
-
-void RegisterImageClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = TImage::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the image control class");
-  registered = true;
-}
-
-}  // namespace
-
 void PaintParentBackground(HWND child, HDC dc) {
   const HWND parent = GetParent(child);
   if (!parent) return;
@@ -32,7 +15,8 @@ void PaintParentBackground(HWND child, HDC dc) {
   MapWindowPoints(child, parent, &origin, 1);
   POINT old;
   SetViewportOrgEx(dc, -origin.x, -origin.y, &old);
-  SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  // The child rides along in lParam, so a parent can tell whose background it paints.
+  SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
   SetViewportOrgEx(dc, old.x, old.y, nullptr);
 }
 
@@ -53,7 +37,7 @@ TImage* TImage::CreateOwnedByParent(HWND parent, int left, int top, int width, i
 }
 
 void TImage::Create(HWND parent, int left, int top, int width, int height, const std::wstring& text, bool visible) {
-  RegisterImageClass(&Window<TImage>::WindowProc);
+  RegisterWindowClass();
   const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0);
   if (!CreateWindowExW(0, kClassName, text.c_str(), style, left, top, width, height, parent, nullptr,
                        GetModuleHandleW(nullptr), this)) {
@@ -236,9 +220,6 @@ LRESULT TImage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       RemoveHint();
       hint_.clear();
-      break;
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
       break;
     default:
       break;

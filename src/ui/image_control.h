@@ -10,8 +10,9 @@
 #include <vector>
 
 // Paints what the parent window shows beneath `child` into `dc` (the child's client
-// coordinates), by asking the parent to erase its background there. Controls draw their soft
-// edges over it, so they blend with the skin on whichever window carries them.
+// coordinates), by asking the parent to erase its background there; the erase message's lParam
+// names the child. Controls draw their soft edges over it, so they blend with the skin on
+// whichever window carries them.
 void PaintParentBackground(HWND child, HDC dc);
 
 // The image control: a child window that shows one picture with per-pixel alpha over its

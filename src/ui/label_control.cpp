@@ -4,23 +4,6 @@
 #include "ui/application.h"
 #include "ui/image_control.h"
 
-namespace {
-
-void RegisterLabelClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = TLabel::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the label class");
-  registered = true;
-}
-
-}  // namespace
-
 TLabel::TLabel(HWND parent, int left, int top, int width, int height, const std::wstring& caption,
                const Font& font, bool transparent)
     : colour_(font.colour), transparent_(transparent) {
@@ -30,7 +13,7 @@ TLabel::TLabel(HWND parent, int left, int top, int width, int height, const std:
   logFont.lfCharSet = font.charset;
   lstrcpynW(logFont.lfFaceName, font.name.c_str(), LF_FACESIZE);
   font_.reset(CreateFontIndirectW(&logFont));
-  RegisterLabelClass(&Window<TLabel>::WindowProc);
+  RegisterWindowClass();
   if (!CreateWindowExW(0, kClassName, caption.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
                        height, parent, nullptr, GetModuleHandleW(nullptr), this)) {
     throw Exception(L"Cannot create a label");
@@ -102,9 +85,6 @@ LRESULT TLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(hwnd_, nullptr, FALSE);
       return result;
     }
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     default:
       break;
   }

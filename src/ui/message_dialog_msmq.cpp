@@ -11,23 +11,10 @@ namespace {
 constexpr int kDesignWidth = 310;
 constexpr int kDesignHeight = 142;
 
-void RegisterNoticeClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = TfrmMessageDialogMSMQ::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the MSMQ notice's window class");
-  registered = true;
-}
-
 }  // namespace
 
 TfrmMessageDialogMSMQ::TfrmMessageDialogMSMQ(HWND owner) {
-  RegisterNoticeClass(&Window<TfrmMessageDialogMSMQ>::WindowProc);
+  RegisterWindowClass();
   // Owned, so it has no taskbar button of its own and goes with the main window.
   if (!CreateWindowExW(WS_EX_TOPMOST, kClassName, texts::kMsmqNoticeCaption, WS_POPUP, 0, 0, kDesignWidth,
                        kDesignHeight, owner, nullptr, GetModuleHandleW(nullptr), this)) {
@@ -84,6 +71,5 @@ void TfrmMessageDialogMSMQ::FormShow() {
 }
 
 LRESULT TfrmMessageDialogMSMQ::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SETCURSOR && ApplyCursorOverride()) return TRUE;
   return DefaultProc(message, wParam, lParam);
 }

@@ -20,19 +20,6 @@ constexpr LONG_PTR kKeepWithoutFrame = static_cast<LONG_PTR>(0xFF30FFFFu);
 // Everything of the creation style but visible, disabled and maximised.
 constexpr LONG_PTR kCreationBitsToRestore = static_cast<LONG_PTR>(0xE6FFFFFFu);
 
-void RegisterControlFormClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = TJvControlForm::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the control form class");
-  registered = true;
-}
-
 RECT ScreenBounds(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -72,7 +59,7 @@ UniqueHRgn CreateRegionFromBitmap(const TBitmap& bitmap, COLORREF keyColour, boo
 // ---------------------------------------------------------------------------------------------
 
 TJvControlForm::TJvControlForm(TJvTransparentForm& component, HWND owner) : component_(component), owner_(owner) {
-  RegisterControlFormClass(&Window<TJvControlForm>::WindowProc);
+  RegisterWindowClass();
   // An owned popup: above its owner, no taskbar button, hidden and shown with the owner's
   // minimising and restoring.
   if (!CreateWindowExW(WS_EX_LAYERED, kClassName, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr,
@@ -133,9 +120,6 @@ LRESULT TJvControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CLOSE:
       // Closing the control form closes its owner; the control form itself stays.
       return SendMessageW(owner_, WM_CLOSE, 0, 0);
-    case WM_SETCURSOR:
-      if (ApplyCursorOverride()) return TRUE;
-      break;
     default:
       break;
   }

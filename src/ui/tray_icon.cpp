@@ -14,18 +14,6 @@ constexpr int kTraySize = 16;
 constexpr UINT kIconId = 1;
 constexpr UINT kRightReleaseMessage = TTrayIcon::kCallbackMessage + 1;
 
-void RegisterTrayClass(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = TTrayIcon::kClassName;
-  if (!RegisterClassExW(&wc)) throw Exception(L"Cannot register the tray icon's window class");
-  registered = true;
-}
-
 }  // namespace
 
 UniqueHIcon CreateTrayIconFromPng(const std::wstring& name) {
@@ -65,7 +53,7 @@ UniqueHIcon CreateTrayIconFromPng(const std::wstring& name) {
 
 TTrayIcon::TTrayIcon(std::vector<UniqueHIcon> images) : images_(std::move(images)) {
   if (images_.empty()) throw Exception(L"A tray icon needs at least one image");
-  RegisterTrayClass(&Window<TTrayIcon>::WindowProc);
+  RegisterWindowClass();
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   // A hidden top-level window: a message-only one would miss the taskbar's broadcast.
   if (!CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Base of every window class of the program: `this` lives in GWLP_USERDATA from WM_NCCREATE,
 // and the window procedure is the one place where errors stop. An error that leaves a handler
 // reaches the default error handler and the program goes on.
@@ -13,6 +15,27 @@ public:
   HWND Handle() const noexcept { return hwnd_; }
 
 protected:
+  // Registers the window class named Derived::kClassName, once per process, with this class's
+  // window procedure.
+  static void RegisterWindowClass(UINT style = 0, HICON icon = nullptr, HICON smallIcon = nullptr) {
+    static const bool registered = [&] {
+      WNDCLASSEXW wc{};
+      wc.cbSize = sizeof(wc);
+      wc.style = style;
+      wc.lpfnWndProc = &Window::WindowProc;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.hIcon = icon;
+      wc.hIconSm = smallIcon;
+      wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+      wc.lpszClassName = Derived::kClassName;
+      if (!RegisterClassExW(&wc)) {
+        throw Exception(std::wstring(L"Cannot register the window class ") + Derived::kClassName);
+      }
+      return true;
+    }();
+    (void)registered;
+  }
+
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     Derived* self = nullptr;
     if (message == WM_NCCREATE) {
@@ -32,6 +55,8 @@ protected:
       if constexpr (requires(Derived& d) { d.OnFinalMessage(); }) self->OnFinalMessage();
       return result;
     }
+    // The application-wide pointer, while it is set, is every window's pointer.
+    if (message == WM_SETCURSOR && ApplyCursorOverride()) return TRUE;
     try {
       return self->HandleMessage(message, wParam, lParam);
     } catch (...) {

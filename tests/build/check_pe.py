@@ -2,7 +2,7 @@
 """Checks a built Windows program's image: machine, subsystem, imported DLLs, Unicode window
 functions and the embedded manifest, icon and version information.
 
-  check_pe.py FILE --machine i386|x86_64 [--allow DLL ...]"""
+  check_pe.py FILE --machine i386|x86_64 [--allow DLL ...] [--require-import DLL:FUNCTION ...]"""
 
 import argparse
 import struct
@@ -98,6 +98,8 @@ def main():
     parser.add_argument("file")
     parser.add_argument("--machine", choices=MACHINES, required=True)
     parser.add_argument("--allow", nargs="*", default=[])
+    parser.add_argument("--require-import", nargs="*", default=[], metavar="DLL:FUNCTION",
+                        help="a function that must be imported by name from that DLL")
     args = parser.parse_args()
 
     image = Image(open(args.file, "rb").read())
@@ -113,6 +115,10 @@ def main():
     for dll in sorted(set(imports) - allowed):
         if not dll.startswith("api-ms-win-"):
             problems.append(f"imports {dll}, which is not a Windows system DLL")
+    for wanted in args.require_import:
+        dll, function = wanted.lower().split(":", 1)
+        if function not in [f.lower() for f in imports.get(dll, [])]:
+            problems.append(f"does not import {wanted} by name")
     ansi = [f for f in imports.get("user32.dll", []) if f.endswith("A")]
     if ansi:
         problems.append(f"ANSI window functions imported: {', '.join(ansi)}")

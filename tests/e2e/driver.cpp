@@ -197,9 +197,11 @@ AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& 
   PROCESS_INFORMATION info{};
   // Started from the temporary folder, as from a shortcut: the program must not rely on finding
   // anything in its working folder (the build's folder also holds the test fakes).
+  // A test that takes the temporary folder away starts it from the test's own folder.
   wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp, &startup,
+  const DWORD tempLength = GetTempPathW(MAX_PATH + 1, temp);
+  const wchar_t* folder = tempLength > 0 && tempLength <= MAX_PATH ? temp : nullptr;
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                       &info)) {
     throw Failure("cannot start LAGVANE.exe");
   }

@@ -2,6 +2,7 @@
 // "ocsetup" and the Windows version the program sees set in the prefix.
 
 #include "driver.h"
+#include "maker_server.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,10 @@ std::wstring SystemDirectory() {
   return path;
 }
 
-class MsmqTest : public ::testing::Test {
+class MsmqTest : public e2e::WithMakerServer {
 protected:
   void SetUp() override {
+    WithMakerServer::SetUp();
     std::filesystem::copy_file(BinDir() + L"\\fakes\\ocsetup.exe", ocsetup_, std::filesystem::copy_options::overwrite_existing);
     log_ = std::filesystem::temp_directory_path() / L"lagvane-e2e-ocsetup.log";
     std::filesystem::remove(log_);
@@ -43,6 +45,7 @@ protected:
     reg::DeleteTree(HKEY_LOCAL_MACHINE, kMsmqParameters);
     reg::DeleteTree(HKEY_CURRENT_USER, kProductKey);
     std::filesystem::remove(log_);
+    WithMakerServer::TearDown();
   }
 
   // The Windows version LAGVANE.exe is told it runs on ("win7", "winxp", ...).

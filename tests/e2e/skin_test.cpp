@@ -2,6 +2,7 @@
 // button's over picture under the pointer, and dragging the skin with both windows together.
 
 #include "driver.h"
+#include "maker_server.h"
 
 #include <gtest/gtest.h>
 
@@ -35,9 +36,10 @@ bool Magenta(Rgb c) { return c.r > 150 && c.g < 110 && c.b > 140; }
                                        << b.g << "," << b.b << ")";
 }
 
-class SkinOnScreen : public ::testing::Test {
+class SkinOnScreen : public e2e::WithMakerServer {
 protected:
   void SetUp() override {
+    WithMakerServer::SetUp();
     app_.emplace(AppProcess::Start());
     window_ = app_->MainWindow();
     ASSERT_NE(window_, nullptr);
@@ -47,10 +49,12 @@ protected:
     std::this_thread::sleep_for(1500ms);
   }
   void TearDown() override {
-    if (!window_) return;
-    if (HasFailure()) Screenshot::Capture().Save(BinDir() + L"\\skin_failure.bmp");
-    PostMessageW(window_, WM_CLOSE, 0, 0);
-    EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
+    if (window_) {
+      if (HasFailure()) Screenshot::Capture().Save(BinDir() + L"\\skin_failure.bmp");
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+      EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
+    }
+    WithMakerServer::TearDown();
   }
   RECT Bounds() const { return WindowRectOf(window_); }
 

@@ -1,6 +1,7 @@
 // Start-up and shutdown of the real program: one instance, one window, clean ends.
 
 #include "driver.h"
+#include "maker_server.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@ using namespace driver;
 
 namespace {
 
+class Startup : public e2e::WithMakerServer {};
+
 // Ends the program through a close request and returns its exit code.
 std::optional<DWORD> CloseAndWait(AppProcess& app, HWND window) {
   PostMessageW(window, WM_CLOSE, 0, 0);
@@ -18,7 +21,7 @@ std::optional<DWORD> CloseAndWait(AppProcess& app, HWND window) {
 
 }  // namespace
 
-TEST(Startup, ShowsTheBorderlessMainWindowThatOwnsTheTaskbarButton) {
+TEST_F(Startup, ShowsTheBorderlessMainWindowThatOwnsTheTaskbarButton) {
   AppProcess app = AppProcess::Start();
   const HWND window = app.MainWindow();
   ASSERT_NE(window, nullptr) << "no main window appeared";
@@ -53,7 +56,7 @@ TEST(Startup, ShowsTheBorderlessMainWindowThatOwnsTheTaskbarButton) {
   EXPECT_EQ(CloseAndWait(app, window), std::optional<DWORD>(0));
 }
 
-TEST(Startup, SecondStartEndsAtOnceWithoutShowingAnything) {
+TEST_F(Startup, SecondStartEndsAtOnceWithoutShowingAnything) {
   AppProcess first = AppProcess::Start();
   const HWND window = first.MainWindow();
   ASSERT_NE(window, nullptr);
@@ -74,7 +77,7 @@ TEST(Startup, SecondStartEndsAtOnceWithoutShowingAnything) {
   EXPECT_EQ(CloseAndWait(first, window), std::optional<DWORD>(0));
 }
 
-TEST(Startup, EndOfSessionRunsTheCloseQueryAndEndsTheProgram) {
+TEST_F(Startup, EndOfSessionRunsTheCloseQueryAndEndsTheProgram) {
   AppProcess app = AppProcess::Start();
   const HWND window = app.MainWindow();
   ASSERT_NE(window, nullptr);

@@ -4,6 +4,7 @@
 // them in-process).
 
 #include "driver.h"
+#include "maker_server.h"
 
 #include <gtest/gtest.h>
 
@@ -44,9 +45,10 @@ POINT CentreOf(HWND window) {
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-class TrayAndMenu : public ::testing::Test {
+class TrayAndMenu : public e2e::WithMakerServer {
 protected:
   void SetUp() override {
+    WithMakerServer::SetUp();
     reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
     app_.emplace(AppProcess::Start());
     window_ = app_->MainWindow();
@@ -63,6 +65,7 @@ protected:
       EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
     }
     reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    WithMakerServer::TearDown();
   }
 
   // A point of the main window, in its own pixels.

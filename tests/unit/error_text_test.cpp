@@ -35,6 +35,22 @@ TEST(FormatText, ReplacesEveryPlaceholderAndLeavesOtherPercentSignsAlone) {
   EXPECT_EQ(FormatText(L"'%s'", L"%s"), L"'%s'");
 }
 
+TEST(FormatFields, FillsTheFieldsInOrderWithTextsAlreadyWritten) {
+  EXPECT_EQ(FormatFields(L"Socket Error # %d\r\n%s", {L"10061", L"Connection refused."}),
+            L"Socket Error # 10061\r\nConnection refused.");
+  EXPECT_EQ(FormatFields(L"Cannot create file \"%s\". %s", {L"C:\\t\\%s.exe", L"Denied."}),
+            L"Cannot create file \"C:\\t\\%s.exe\". Denied.");
+  EXPECT_EQ(FormatFields(L"%s and %s", {L"one"}), L"one and %s");
+  EXPECT_EQ(FormatFields(L"100% %", {L"x"}), L"100% %");
+}
+
+TEST(ApplicationErrorText, NamesTypeModuleAndOffsetAndAddsAFullStopOnlyWhenMissing) {
+  EXPECT_EQ(ApplicationErrorText(L"Exception", L"LAGVANE.exe", 0x1A2B, L"버전 정보를 받을 수가 없습니다."),
+            L"Exception Exception in module LAGVANE.exe at 00001A2B.\r\n버전 정보를 받을 수가 없습니다.\r\n");
+  EXPECT_EQ(ApplicationErrorText(L"EFCreateError", L"LAGVANE.exe", 0xDEADBEEF, L"No dot"),
+            L"Exception EFCreateError in module LAGVANE.exe at DEADBEEF.\r\nNo dot.\r\n");
+}
+
 TEST(AssertionText, NamesTheSourceAndLine) {
   EXPECT_EQ(AssertionText(L"ZKLib\\ZKUtils", 245), L"Assertion failure (ZKLib\\ZKUtils, line 245)");
 }

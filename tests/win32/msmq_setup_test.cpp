@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "driver.h"
+#include "error_of.h"
 #include "registry_fixtures.h"
 #include "tuning/msmq_setup.h"
 #include "ui/application.h"
@@ -21,15 +22,6 @@ namespace {
 
 const std::wstring kMsmq = L"SOFTWARE\\Microsoft\\MSMQ";
 const std::wstring kParameters = kMsmq + L"\\Parameters";
-
-std::wstring ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return L"(no error)";
-}
 
 class IsMSMQInstalledTest : public ::testing::Test {
 protected:

@@ -82,7 +82,7 @@ protected:
     TSpeedUp::CreateInstance();
     form_ = std::make_unique<TfrmMain>();
     ASSERT_TRUE(form_->Create());
-    form_->ShowFirstTime();
+    ShowWindow(form_->Handle(), SW_SHOW);
   }
   void TearDown() override {
     form_.reset();

@@ -1,0 +1,15 @@
+#pragma once
+
+// The network-control library's one function. Connect(0) drops the machine's network connection;
+// Connect(-1) re-establishes it. C calling convention, exported by its plain name; it never
+// throws and reports nothing, and its result needs no reading.
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+int __cdecl Connect(int aConnect);
+
+#ifdef __cplusplus
+}
+#endif

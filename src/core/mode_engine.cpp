@@ -1,0 +1,218 @@
+#include "core/mode_engine.h"
+
+#include "common/error.h"
+#include "common/texts.h"
+
+
+namespace {
+
+constexpr TProgressStep kGameSteps[] = {
+    {2, texts::kGameStep2}, {6, texts::kGameStep6}, {8, texts::kGameStep8},
+    {11, texts::kGameStep11}, {14, texts::kGameStep14},
+};
+constexpr TProgressStep kWebSteps[] = {
+    {2, texts::kWebStep2}, {6, texts::kWebStep6}, {9, texts::kWebStep9}, {12, texts::kWebStep12},
+};
+
+template <std::size_t N>
+const wchar_t* Find(const TProgressStep (&table)[N], std::int32_t step) noexcept {
+  for (const TProgressStep& entry : table) {
+    if (entry.step == step) return entry.text;
+  }
+  return nullptr;
+}
+
+constexpr int TrayIndexOf(TKindMode kind) noexcept {
+  switch (kind) {
+    case TKindMode::kmGame: return 1;
+    case TKindMode::kmWeb: return 2;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+const wchar_t* TModeEngine::StepText(TKindMode kind, std::int32_t step) noexcept {
+  if (kind == TKindMode::kmGame) return Find(kGameSteps, step);
+  if (kind == TKindMode::kmWeb) return Find(kWebSteps, step);
+  return nullptr;
+}
+
+const wchar_t* TModeEngine::StatusTextOf(TKindMode kind) noexcept {
+  switch (kind) {
+    case TKindMode::kmGame: return texts::kStatusGame;
+    case TKindMode::kmWeb: return texts::kStatusWeb;
+    default: return texts::kStatusNone;
+  }
+}
+
+template <typename Action>
+void TModeEngine::Guarded(const wchar_t* busyText, Action action) {
+  if (bExecute) {
+    ui_.ShowWarning(busyText);
+    return;
+  }
+  bExecute = true;
+  // A change that ends in an error must not lock both controls for the rest of the run.
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{bExecute};
+  action();
+}
+
+void TModeEngine::actGamePingExecuteExecute() {
+  Guarded(texts::kGameBusy, [this] {
+    if (WebPing() == TStateMode::smOFF) {
+      SetKindMode(GamePing() == TStateMode::smOFF ? TKindMode::kmGame : TKindMode::kmNone);
+    } else if (ui_.ConfirmSwitch(TKindMode::kmGame)) {
+      SetKindMode(TKindMode::kmGame);
+    }
+  });
+}
+
+void TModeEngine::actWebPingExecuteExecute() {
+  Guarded(texts::kWebBusy, [this] {
+    if (GamePing() == TStateMode::smOFF) {
+      SetKindMode(WebPing() == TStateMode::smOFF ? TKindMode::kmWeb : TKindMode::kmNone);
+    } else if (ui_.ConfirmSwitch(TKindMode::kmWeb)) {
+      SetKindMode(TKindMode::kmWeb);
+    }
+  });
+}
+
+void TModeEngine::SetKindMode(TKindMode value) {
+  FKindMode = value;
+  // The active mode always goes off before the other comes on.
+  switch (value) {
+    case TKindMode::kmNone:
+      if (GamePing() == TStateMode::smON) SetGamePing(TStateMode::smOFF);
+      if (WebPing() == TStateMode::smON) SetWebPing(TStateMode::smOFF);
+      break;
+    case TKindMode::kmGame:
+      if (WebPing() == TStateMode::smON) SetWebPing(TStateMode::smOFF);
+      SetGamePing(TStateMode::smON);
+      break;
+    case TKindMode::kmWeb:
+      if (GamePing() == TStateMode::smON) SetGamePing(TStateMode::smOFF);
+      SetWebPing(TStateMode::smON);
+      break;
+  }
+  ShowKind(value);
+}
+
+void TModeEngine::ShowKind(TKindMode kind) {
+  ui_.SetTrayIndex(TrayIndexOf(kind));
+  SetTextInfo(StatusTextOf(kind));
+}
+
+void TModeEngine::SetGamePing(TStateMode value) {
+  FGamePing = value;
+  SetGamePingReg(value);
+  std::unique_ptr<INetworkResetWorker> worker = networkReset_.CreateWorker();
+  if (worker) worker->Start();
+  PlayProgress(TKindMode::kmGame);
+  if (!worker || !worker->HasHandle()) throw Exception(AssertionText(L"ufMain", 593));
+  const TWaitOutcome outcome = worker->WaitFor(kWorkerWaitMs);
+  // The handle goes now; a worker still inside the library runs on to its end by itself.
+  worker.reset();
+  switch (outcome.kind) {
+    case TWaitOutcome::Kind::TimedOut:
+      ui_.ShowMessage(texts::kWaitTimeout);
+      break;
+    case TWaitOutcome::Kind::Failed:
+      ui_.ShowMessage(outcome.failureText);
+      break;
+    case TWaitOutcome::Kind::Ended:
+      break;
+  }
+  SetGamePingImage(value);
+}
+
+void TModeEngine::SetWebPing(TStateMode value) {
+  FWebPing = value;
+  SetWebPingReg(value);
+  PlayProgress(TKindMode::kmWeb);
+  SetWebPingImage(value);
+}
+
+void TModeEngine::SetGamePingReg(TStateMode value) {
+  FGamePingReg = value;
+  tuning_.SwitchGameSet(value);
+}
+
+void TModeEngine::SetWebPingReg(TStateMode value) {
+  FWebPingReg = value;
+  if (value == TStateMode::smON) {
+    tuning_.DoBrowserSpeedUp();
+  } else {
+    tuning_.DelBrowserSpeedUp();
+  }
+}
+
+void TModeEngine::PlayProgress(TKindMode kind) {
+  if (kind != TKindMode::kmGame && kind != TKindMode::kmWeb) return;
+  const bool game = kind == TKindMode::kmGame;
+  const TKindMode other = game ? TKindMode::kmWeb : TKindMode::kmGame;
+  SetTextInfo(game ? texts::kGameOpening : texts::kWebOpening);
+  ui_.SetBarVisible(other, false);
+  ui_.SetBarVisible(kind, true);
+  // Game fills from the left and internet from the right; switching off runs the other way.
+  const bool switchingOn = (game ? GamePing() : WebPing()) == TStateMode::smON;
+  const bool upwards = game ? switchingOn : !switchingOn;
+  const std::uint32_t pause = game ? kGamePauseMs : kWebPauseMs;
+  for (std::int32_t n = 0; n < kCellCount; ++n) {
+    const std::int32_t i = upwards ? n : kCellCount - 1 - n;
+    if (const wchar_t* text = StepText(kind, i)) SetTextInfo(text);
+    ui_.SetBarPosition(kind, i + 1);
+    ui_.ProcessPendingEvents();
+    pause_.Sleep(pause);
+  }
+}
+
+void TModeEngine::InitControls() {
+  bExecute = false;
+  ui_.BuildControls();
+  // Internet tweaks left by an earlier run are removed and never restore internet mode.
+  if (tuning_.CheckBrowserSpeedUp()) tuning_.DelBrowserSpeedUp();
+  // Only shows a state: no tweak is written, no animation plays, no worker starts.
+  if (tuning_.CheckPageLoadingUp()) {
+    FWebPing = TStateMode::smON;
+    SetWebPingImage(TStateMode::smON);
+    FGamePing = TStateMode::smOFF;
+    SetGamePingImage(TStateMode::smOFF);
+    ui_.SetBarVisible(TKindMode::kmGame, false);
+    ui_.SetBarVisible(TKindMode::kmWeb, true);
+    ui_.SetBarCells(TKindMode::kmWeb, TStateMode::smON);
+    FKindMode = TKindMode::kmWeb;
+    SetTextInfo(texts::kStatusWeb);
+    ui_.SetTrayIndex(2);
+  } else if (tuning_.CheckGamePing()) {
+    FGamePing = TStateMode::smON;
+    SetGamePingImage(TStateMode::smON);
+    FWebPing = TStateMode::smOFF;
+    SetWebPingImage(TStateMode::smOFF);
+    ui_.SetBarVisible(TKindMode::kmWeb, false);
+    ui_.SetBarVisible(TKindMode::kmGame, true);
+    ui_.SetBarCells(TKindMode::kmGame, TStateMode::smON);
+    FKindMode = TKindMode::kmGame;
+    SetTextInfo(texts::kStatusGame);
+    ui_.SetTrayIndex(1);
+  } else {
+    FWebPing = TStateMode::smOFF;
+    SetWebPingImage(TStateMode::smOFF);
+    FGamePing = TStateMode::smOFF;
+    SetGamePingImage(TStateMode::smOFF);
+    ui_.SetBarVisible(TKindMode::kmGame, true);
+    // Both modes are off, so this switches nothing and only shows the state.
+    SetKindMode(TKindMode::kmNone);
+  }
+  if (tuning_.LegacyKeyExists()) tuning_.DeleteLegacyKey();
+}
+
+void TModeEngine::ppMenuPopup() {
+  ui_.SetMenuCheck(TMenuCheck::actGamePingExecute, GamePing() == TStateMode::smON);
+  ui_.SetMenuCheck(TMenuCheck::actWebPingExecute, WebPing() == TStateMode::smON);
+  ui_.SetMenuCheck(TMenuCheck::actWindowStart, tuning_.CheckWindowStart());
+  ui_.SetMenuCheck(TMenuCheck::actStayOnTop, ui_.Topmost());
+}

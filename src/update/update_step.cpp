@@ -1,0 +1,50 @@
+#include "update/update_step.h"
+
+#include "common/texts.h"
+#include "tuning/reg_set.h"
+#include "update/maker_server.h"
+#include "update/update_operations.h"
+#include "update/version.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+constexpr wchar_t kLagvaneKey[] = L"SOFTWARE\\LAGVANE";
+// The installed version's value, and the manifest entry of the same name.
+constexpr wchar_t kVersionName[] = L"LAGVANE.exe";
+constexpr wchar_t kInstallerFileName[] = L"lagvanesetup.exe";
+
+bool IsBlank(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c > L' ') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+UpdateOutcome RunUpdateStep(TRegSet& settings, const ServerAddress& server) {
+  if (!CheckUpdateServer(server)) return UpdateOutcome::kGoOn;
+  const std::wstring installed = settings.ReadString(HKEY_CURRENT_USER, kLagvaneKey, kVersionName);
+  const std::wstring latest = GetServerVersion(kVersionName, server);
+  if (IsLatestVersion(latest, installed)) return UpdateOutcome::kGoOn;
+
+  if (MessageBoxW(nullptr, texts::kUpdateQuestion, texts::kUpdateCaption, MB_YESNO | MB_ICONWARNING) != IDYES) {
+    return UpdateOutcome::kGoOn;
+  }
+  const std::wstring tempDirectory = GetTempDirectory();
+  if (IsBlank(tempDirectory)) {
+    const std::wstring text = texts::kNoTempFolder + MakerHomepage();
+    MessageBoxW(nullptr, text.c_str(), texts::kWarningCaption, MB_OK | MB_ICONWARNING);
+    return UpdateOutcome::kEndProgram;
+  }
+  // The folder as the system gave it, with its closing backslash: no separator is added.
+  const std::wstring installer = tempDirectory + kInstallerFileName;
+  if (DownloadFile(server, kInstallerPath, installer)) {
+    // The installer runs on its own; whether it started is not looked at.
+    ShellExecuteW(nullptr, L"Open", installer.c_str(), nullptr, nullptr, SW_SHOW);
+  }
+  return UpdateOutcome::kEndProgram;
+}

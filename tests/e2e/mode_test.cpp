@@ -1,0 +1,336 @@
+// The two modes on the real program, with the recording NetworkControl.dll beside its copy of
+// LAGVANE.exe: clicks on the buttons, the registry they change, the calls the worker makes, the
+// bar and the status label.
+
+#include "common/texts.h"
+#include "driver.h"
+#include "maker_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+using namespace driver;
+
+namespace {
+
+const std::wstring kMsmq = L"SOFTWARE\\Microsoft\\MSMQ\\Parameters";
+const std::wstring kInterfaces = L"SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
+const std::wstring kDnscache = L"SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters";
+const std::wstring kPageLoading = L"SOFTWARE\\Microsoft\\PCHealth\\Clients\\Dialog Comments";
+const wchar_t* const kInterfaceNames[] = {L"{E2E00000-0000-0000-0000-00000000000A}",
+                                          L"{E2E00000-0000-0000-0000-00000000000B}"};
+const std::pair<const wchar_t*, DWORD> kWebValues[] = {{L"CachehHashTableBucketSize", 1},
+                                                       {L"CachehHashTableSize", 384},
+                                                       {L"MaxCacheEntryTtlLimit", 64000},
+                                                       {L"MaxSOACacheEntryTtlLimit", 301}};
+// The program's copy that sits beside the recording library.
+const wchar_t kProgram[] = L"recording\\LAGVANE.exe";
+
+struct Call {
+  std::string what;
+  int argument = 0;
+  DWORD thread = 0;
+};
+
+std::vector<std::wstring> InterfaceKeys() {
+  std::vector<std::wstring> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInterfaces.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+// The child window of the program whose window text is `text`.
+HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
+  for (HWND top : TopLevelWindows(processId)) {
+    for (HWND child : ChildWindows(top)) {
+      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
+    }
+  }
+  return nullptr;
+}
+
+void Click(HWND control) {
+  const RECT r = WindowRectOf(control);
+  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+class Modes : public e2e::WithMakerServer {
+protected:
+  void SetUp() override {
+    WithMakerServer::SetUp();
+    log_ = BinDir() + L"\\recording\\connect.log";
+    DeleteFileW(log_.c_str());
+    SetEnvironmentVariableW(L"LAGVANE_CONNECT_LOG", log_.c_str());
+    SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", nullptr);
+    reg::DeleteValue(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay");
+    for (const std::wstring& name : InterfaceKeys()) {
+      reg::DeleteValue(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name, L"TcpAckFrequency");
+    }
+    for (const wchar_t* name : kInterfaceNames) reg::WriteString(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name, L"E2E", L"");
+    for (const auto& [name, value] : kWebValues) reg::DeleteValue(HKEY_LOCAL_MACHINE, kDnscache, name);
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kPageLoading);
+  }
+  void TearDown() override {
+    if (app_ && window_ && app_->Running()) {
+      if (HasFailure()) Screenshot::Capture().Save(BinDir() + L"\\modes_failure.bmp");
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+      app_->WaitForExit(30s);
+    }
+    SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", nullptr);
+    reg::DeleteValue(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay");
+    for (const wchar_t* name : kInterfaceNames) reg::DeleteTree(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name);
+    WithMakerServer::TearDown();
+  }
+
+  void Launch() {
+    app_.emplace(AppProcess::Start(L"", kProgram));
+    window_ = app_->MainWindow();
+    ASSERT_NE(window_, nullptr);
+    // The controls live on the control form, which shows just after the main window.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          label_ = FindControl(app_->Id(), L"TLabel", L"");
+          game_ = FindControl(app_->Id(), L"TImage", texts::kHintGame);
+          web_ = FindControl(app_->Id(), L"TImage", texts::kHintWeb);
+          return label_ && game_ && web_;
+        },
+        10s));
+    std::this_thread::sleep_for(1000ms);  // let everything paint
+  }
+  bool LabelBecomes(const std::wstring& text, Millis timeout) {
+    return WaitUntil([&] { return TextOf(label_) == text; }, timeout);
+  }
+  std::vector<Call> Calls() const {
+    std::vector<Call> calls;
+    FILE* file = _wfopen(log_.c_str(), L"r");
+    if (!file) return calls;
+    char what[16];
+    int argument = 0;
+    unsigned long thread = 0, time = 0;
+    while (std::fscanf(file, "%15s %d %lu %lu", what, &argument, &thread, &time) == 4) {
+      calls.push_back({what, argument, static_cast<DWORD>(thread)});
+    }
+    std::fclose(file);
+    return calls;
+  }
+  // The centre pixel of each of the 15 cells.
+  std::vector<COLORREF> Cells() const {
+    const Screenshot shot = Screenshot::Capture();
+    const RECT w = WindowRectOf(window_);
+    std::vector<COLORREF> cells;
+    for (int k = 0; k < 15; ++k) cells.push_back(shot.Pixel(w.left + 40 + 8 * k + 3, w.top + 18 + 3));
+    return cells;
+  }
+  bool GameSetWritten() const {
+    if (reg::ReadDword(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay") != std::optional<DWORD>(1)) return false;
+    for (const std::wstring& name : InterfaceKeys()) {
+      if (reg::ReadDword(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name, L"TcpAckFrequency") != std::optional<DWORD>(1)) {
+        return false;
+      }
+    }
+    return true;
+  }
+  bool GameSetGone() const {
+    if (reg::ValueExists(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay")) return false;
+    for (const std::wstring& name : InterfaceKeys()) {
+      if (reg::ValueExists(HKEY_LOCAL_MACHINE, kInterfaces + L"\\" + name, L"TcpAckFrequency")) return false;
+    }
+    return true;
+  }
+  DWORD UiThread() const { return GetWindowThreadProcessId(window_, nullptr); }
+
+  std::wstring log_;
+  std::optional<AppProcess> app_;
+  HWND window_ = nullptr;
+  HWND label_ = nullptr;
+  HWND game_ = nullptr;
+  HWND web_ = nullptr;
+};
+
+void ExpectResetOnWorker(const std::vector<Call>& calls, std::size_t from, DWORD uiThread) {
+  ASSERT_GE(calls.size(), from + 4);
+  const std::vector<std::pair<std::string, int>> expected = {{"begin", 0}, {"end", 0}, {"begin", -1}, {"end", -1}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(calls[from + i].what, expected[i].first);
+    EXPECT_EQ(calls[from + i].argument, expected[i].second);
+    EXPECT_NE(calls[from + i].thread, uiThread) << "Connect runs on the worker, never on the window's thread";
+    EXPECT_EQ(calls[from + i].thread, calls[from].thread);
+  }
+}
+
+}  // namespace
+
+TEST_F(Modes, GameButtonSwitchesGameOnAndOffWithANetworkResetEachTime) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_EQ(TextOf(label_), texts::kStatusNone);
+  const std::vector<COLORREF> empty = Cells();
+
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s)) << "label: " << testing::PrintToString(TextOf(label_));
+  EXPECT_TRUE(GameSetWritten());
+  std::vector<Call> calls = Calls();
+  EXPECT_EQ(calls.size(), 4u);
+  ExpectResetOnWorker(calls, 0, UiThread());
+  std::this_thread::sleep_for(300ms);
+  const std::vector<COLORREF> full = Cells();
+  for (int k = 0; k < 15; ++k) EXPECT_NE(full[k], empty[k]) << "cell " << k << " is lit";
+
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusNone, 30s));
+  EXPECT_TRUE(GameSetGone());
+  calls = Calls();
+  EXPECT_EQ(calls.size(), 8u);
+  ExpectResetOnWorker(calls, 4, UiThread());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Cells(), empty);
+}
+
+TEST_F(Modes, InternetButtonWritesAndRemovesTheFourCacheValuesWithoutANetworkReset) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(web_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusWeb, 10s));
+  for (const auto& [name, value] : kWebValues) {
+    EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kDnscache, name), std::optional<DWORD>(value)) << name;
+  }
+  Click(web_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusNone, 10s));
+  for (const auto& [name, value] : kWebValues) EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, name));
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(Modes, SlowWorkerBringsTheTimeOutBoxAndTheChangeThenCompletes) {
+  SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", L"10000");  // two calls: 20 s
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  // 4.5 s of animation, then 14 s of waiting.
+  const std::optional<MessageBoxInfo> box = WaitForMessageBox(app_->Id(), 40s);
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->text, texts::kWaitTimeout);
+  EXPECT_EQ(box->caption, L"");
+  EXPECT_FALSE(box->hasIcon);
+  EXPECT_EQ(TextOf(label_), texts::kGameStep14) << "the final status waits for the box";
+  AnswerMessageBox(box->window);
+  EXPECT_TRUE(LabelBecomes(texts::kStatusGame, 10s));
+  EXPECT_TRUE(GameSetWritten());
+}
+
+TEST_F(Modes, QuittingWithGameOnLeavesNoTweak) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
+  ASSERT_TRUE(GameSetWritten());
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->WaitForExit(30s), std::optional<DWORD>(0));
+  EXPECT_TRUE(GameSetGone());
+  EXPECT_EQ(Calls().size(), 4u) << "the close resets nothing";
+}
+
+TEST_F(Modes, StartWithTcpNoDelaySetShowsGameModeWithAFullBarAndCallsNothing) {
+  reg::WriteDword(HKEY_LOCAL_MACHINE, kMsmq, L"TCPNoDelay", 1);
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  EXPECT_EQ(TextOf(label_), texts::kStatusGame);
+  const std::vector<COLORREF> full = Cells();
+  // Game off empties the bar; the lit cells were there from the start.
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusNone, 30s));
+  std::this_thread::sleep_for(300ms);
+  const std::vector<COLORREF> empty = Cells();
+  for (int k = 0; k < 15; ++k) EXPECT_NE(full[k], empty[k]) << "cell " << k << " was lit at start";
+  const std::vector<Call> calls = Calls();
+  ASSERT_EQ(calls.size(), 4u) << "only the switch-off reset, nothing at start";
+  ExpectResetOnWorker(calls, 0, UiThread());
+}
+
+TEST_F(Modes, TheBubbleAsksBeforeGameGivesWayToInternetAboveOrBelowTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
+  const auto openBubble = [&] {
+    Click(web_);
+    const HWND bubble = app_->WaitForWindow(L"TfrmMessageDialog", 5s);
+    std::this_thread::sleep_for(500ms);  // painted
+    return bubble;
+  };
+  const auto bubbleGone = [&] { return WaitUntil([&] { return !app_->WaitForWindow(L"TfrmMessageDialog", 0ms); }, 5s); };
+  const auto stillGame = [&] {
+    EXPECT_EQ(TextOf(label_), texts::kStatusGame);
+    EXPECT_TRUE(GameSetWritten());
+    for (const auto& [name, value] : kWebValues) EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, name));
+  };
+
+  // Above the window, its tail over the internet button.
+  RECT w = WindowRectOf(window_);
+  ASSERT_GT(w.top, 89);
+  HWND bubble = openBubble();
+  ASSERT_NE(bubble, nullptr) << "no bubble";
+  RECT b = WindowRectOf(bubble);
+  EXPECT_EQ(b.left, w.left - 110);
+  EXPECT_EQ(b.top, w.top - 89);
+  EXPECT_EQ(b.right - b.left, 321);
+  EXPECT_EQ(b.bottom - b.top, 89);
+  EXPECT_EQ(GetWindow(bubble, GW_OWNER), window_);
+  EXPECT_FALSE(IsWindowEnabled(window_)) << "the bubble is modal";
+  {
+    const Screenshot shot = Screenshot::Capture();
+    shot.Save(BinDir() + L"\\bubble_above.bmp");
+    // Pure red is keyed out everywhere, and the drawn buttons show through their hit areas.
+    int red = 0;
+    for (int y = b.top; y < b.bottom; ++y) {
+      for (int x = std::max<LONG>(b.left, 0); x < b.right; ++x) red += shot.Pixel(x, y) == RGB(255, 0, 0);
+    }
+    EXPECT_EQ(red, 0);
+    EXPECT_NE(shot.Pixel(b.left + 98 + 27, b.top + 48 + 9), shot.Pixel(b.left + 5, b.top + 5));
+  }
+  // Escape answers No, and so does No itself; nothing changes.
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(bubbleGone());
+  stillGame();
+  EXPECT_TRUE(IsWindowEnabled(window_));
+  bubble = openBubble();
+  ASSERT_NE(bubble, nullptr);
+  b = WindowRectOf(bubble);
+  ClickAt({b.left + 164 + 27, b.top + 48 + 9});
+  ASSERT_TRUE(bubbleGone());
+  stillGame();
+
+  // With the window's top at 89 the bubble stands below it; Yes switches game off, then internet on.
+  SetWindowPos(window_, nullptr, 300, 89, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  std::this_thread::sleep_for(500ms);
+  w = WindowRectOf(window_);
+  ASSERT_EQ(w.top, 89);
+  bubble = openBubble();
+  ASSERT_NE(bubble, nullptr);
+  b = WindowRectOf(bubble);
+  EXPECT_EQ(b.left, w.left - 110);
+  EXPECT_EQ(b.top, w.top + 44);
+  Screenshot::Capture().Save(BinDir() + L"\\bubble_below.bmp");
+  ClickAt({b.left + 98 + 27, b.top + 58 + 9});
+  ASSERT_TRUE(bubbleGone());
+  ASSERT_TRUE(LabelBecomes(texts::kStatusWeb, 40s));
+  EXPECT_TRUE(GameSetGone());
+  for (const auto& [name, value] : kWebValues) {
+    EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kDnscache, name), std::optional<DWORD>(value)) << name;
+  }
+  EXPECT_EQ(Calls().size(), 8u) << "game off reset the network once more";
+}

@@ -1,0 +1,167 @@
+// The update's transfers and the start report against a loopback server, with real files.
+
+#include "common/error.h"
+#include "error_of.h"
+#include "common/system_error.h"
+#include "common/unique_handle.h"
+#include "loopback_server.h"
+#include "update/update_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace std::chrono_literals;
+using fakes::LoopbackServer;
+
+namespace {
+
+std::string FileBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool OpenExclusively(const std::wstring& path) {
+  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.get() != INVALID_HANDLE_VALUE && file.get() != nullptr;
+}
+
+// A file in the temporary folder, removed when the test ends.
+class TempFile {
+public:
+  explicit TempFile(const wchar_t* name) : path_(GetTempDirectory() + name) { DeleteFileW(path_.c_str()); }
+  ~TempFile() { DeleteFileW(path_.c_str()); }
+  const std::wstring& Path() const { return path_; }
+
+private:
+  std::wstring path_;
+};
+
+}  // namespace
+
+TEST(CheckUpdateServer, IsTrueOnlyWhenTheManifestCanBeFetched) {
+  LoopbackServer server;
+  server.Script("/version.dat", {fakes::Ok("LAGVANE.exe=1.0.0.2"),
+                                 fakes::Status("HTTP/1.1 404 Not Found"),
+                                 {"HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1/\r\n\r\n"},
+                                 {""}});
+  EXPECT_TRUE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(fakes::RefusingAddress()));
+  EXPECT_EQ(server.Requests().size(), 4u);
+}
+
+TEST(GetServerVersion, LooksTheKeyUpInTheManifestAsDecoded) {
+  LoopbackServer server;
+  server.Script("/version.dat",
+                {fakes::Ok("Other=3\r\nLAGVANE.exe=1.0.0.2\r\n"),
+                 fakes::Ok("Lagvane.exe=1.0.0.1\nLAGVANE.exe=1.0.0.2\n"),
+                 fakes::Ok("Other.exe=1\r\n"),
+                 fakes::Ok("이름=값\r\nLAGVANE.exe=1.0.0.2 \xEC\xB5\x9C\xEC\x8B\xA0\r\n", "text/plain; charset=utf-8"),
+                 // Stored as UTF-16 but declared as nothing: not its text, so no entry.
+                 fakes::Ok(std::string("L\0=\0""1\0", 6), "application/octet-stream")});
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"1.0.0.2");
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"1.0.0.1");
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"");
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"1.0.0.2 최신");
+  EXPECT_EQ(GetServerVersion(L"L", server.Address()), L"");
+}
+
+TEST(GetServerVersion, TurnsEveryFailureIntoItsOwnMessage) {
+  LoopbackServer server;
+  server.Script("/version.dat", {fakes::Status("HTTP/1.1 500 Internal Server Error"), {""}});
+  for (const ServerAddress& address : {server.Address(), server.Address(), fakes::RefusingAddress()}) {
+    EXPECT_EQ(ErrorOf([&] { GetServerVersion(L"LAGVANE.exe", address); }), L"버전 정보를 받을 수가 없습니다.");
+  }
+}
+
+TEST(DownloadFile, WritesTheBodyUnchangedIntoANewFileAndClosesIt) {
+  LoopbackServer server;
+  std::string body;
+  for (int i = 0; i < 100000; ++i) body += static_cast<char>(i * 7 % 256);
+  server.Script("/lagvanesetup.exe", {fakes::Ok(body, "application/octet-stream"), fakes::Ok("short")});
+  TempFile target(L"lagvane-download-test.exe");
+  EXPECT_TRUE(DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()));
+  EXPECT_EQ(FileBytes(target.Path()), body);
+  EXPECT_TRUE(OpenExclusively(target.Path())) << "the file is closed";
+  // An existing file is replaced, not added to.
+  EXPECT_TRUE(DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()));
+  EXPECT_EQ(FileBytes(target.Path()), "short");
+}
+
+TEST(DownloadFile, AFailedStatusLeavesAnEmptyFileAndItsPageNeverReachesIt) {
+  LoopbackServer server;
+  server.Script("/lagvanesetup.exe",
+                {{"HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 22\r\n\r\n<html>not found</html>"},
+                 {"HTTP/1.1 302 Found\r\nLocation: /other.exe\r\nContent-Length: 5\r\n\r\nmoved"}});
+  TempFile target(L"lagvane-download-test.exe");
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
+              L"버전 정보를 불러올 수 없습니다.");
+    EXPECT_EQ(GetFileAttributesW(target.Path().c_str()) != INVALID_FILE_ATTRIBUTES, true) << "the file stays";
+    EXPECT_EQ(FileBytes(target.Path()), "");
+    EXPECT_TRUE(OpenExclusively(target.Path())) << "the file is closed";
+  }
+}
+
+TEST(DownloadFile, ABodyCutShortIsAFailureAndKeepsWhatArrived) {
+  LoopbackServer server;
+  server.Script("/lagvanesetup.exe", {{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nMZ partial"}});
+  TempFile target(L"lagvane-download-test.exe");
+  EXPECT_EQ(ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path()); }),
+            L"버전 정보를 불러올 수 없습니다.");
+  EXPECT_EQ(FileBytes(target.Path()), "MZ partial");
+  EXPECT_TRUE(OpenExclusively(target.Path()));
+}
+
+TEST(DownloadFile, ATargetThatCannotBeCreatedFailsWithItsFullPathBeforeAnyRequest) {
+  LoopbackServer server;
+  server.AnswerAlways("/lagvanesetup.exe", fakes::Ok("MZ"));
+  TempFile target(L"lagvane-locked-test.exe");
+  const UniqueHandle holder(CreateFileW(target.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
+
+  // A name relative to the current folder shows in the message as the full path.
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(GetTempDirectory().c_str()));
+  const std::wstring failure =
+      ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", L"lagvane-locked-test.exe"); });
+  SetCurrentDirectoryW(previous);
+
+  EXPECT_EQ(failure, L"Cannot create file \"" + target.Path() + L"\". " + SystemMessage(ERROR_SHARING_VIOLATION));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(server.Connections(), 0u) << "no request is sent";
+}
+
+TEST(GetTempDirectory, GivesTheSystemsFolderOrNothingWhenItIsTooLong) {
+  const std::wstring folder = GetTempDirectory();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), L'\\');
+  EXPECT_NE(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // The system takes the folder from TMP; past 260 characters it gives none.
+  wchar_t saved[32768];
+  const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, 32768);
+  SetEnvironmentVariableW(L"TMP", (L"C:\\" + std::wstring(300, L'x')).c_str());
+  const std::wstring tooLong = GetTempDirectory();
+  SetEnvironmentVariableW(L"TMP", savedLength ? saved : nullptr);
+  EXPECT_EQ(tooLong, L"");
+  EXPECT_EQ(GetTempDirectory(), folder);
+}
+
+TEST(SendStartReport, AsksForTheReportPathAndPassesItsFailureOn) {
+  LoopbackServer server;
+  server.Script("/log_db_update.html?SECTION=R&COMPANY=A",
+                {fakes::Ok("<html>ok</html>", "text/html"), fakes::Status("HTTP/1.1 503 Service Unavailable")});
+  SendStartReport(server.Address());
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"HTTP/1.1 503 Service Unavailable");
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests()[0].rfind("GET /log_db_update.html?SECTION=R&COMPANY=A HTTP/1.1\r\n", 0), 0u);
+}
