@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\LAGVANE";
 // Put there by the installer; only its presence counts.
 constexpr wchar_t kFirstRunMarker[] = L"NeedOptimization";
 
@@ -53,8 +52,6 @@ constexpr std::int32_t kProgressCells = 15;
 constexpr UINT kHintPauseMs = 10;
 
 constexpr int kMainIconId = 1;
-// Where earlier versions kept their settings; removed at every start.
-constexpr wchar_t kLegacyKey[] = L"SOFTWARE\\LAGVANE";
 
 }  // namespace
 
@@ -258,8 +255,8 @@ bool TfrmMain::CheckBrowserSpeedUp() { return Tuning().CheckBrowserSpeedUp(); }
 bool TfrmMain::CheckPageLoadingUp() { return Tuning().CheckPageLoadingUp(); }
 bool TfrmMain::CheckGamePing() { return Tuning().CheckGamePing(); }
 bool TfrmMain::CheckWindowStart() { return Tuning().CheckWindowStart(); }
-bool TfrmMain::LegacyKeyExists() { return Tuning().Exists(HKEY_LOCAL_MACHINE, kLegacyKey); }
-void TfrmMain::DeleteLegacyKey() { Tuning().DeleteKey(HKEY_LOCAL_MACHINE, kLegacyKey); }
+bool TfrmMain::LegacyKeyExists() { return Tuning().Exists(HKEY_LOCAL_MACHINE, kProductKey); }
+void TfrmMain::DeleteLegacyKey() { Tuning().DeleteKey(HKEY_LOCAL_MACHINE, kProductKey); }
 
 void TfrmMain::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 

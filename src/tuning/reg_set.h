@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// The program's own key: under HKEY_CURRENT_USER it holds the installed version and the first-run
+// marker; under HKEY_LOCAL_MACHINE it is what earlier versions left behind.
+inline constexpr wchar_t kProductKey[] = L"SOFTWARE\\LAGVANE";
+
 // One registry task per call: set the root, open, do one thing, always close. Reads, writes and
 // the exists tests never let an error out; each failure has a fixed result.
 class TRegSet {

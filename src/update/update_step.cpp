@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr wchar_t kLagvaneKey[] = L"SOFTWARE\\LAGVANE";
 // The installed version's value, and the manifest entry of the same name.
 constexpr wchar_t kVersionName[] = L"LAGVANE.exe";
 constexpr wchar_t kInstallerFileName[] = L"lagvanesetup.exe";
@@ -27,7 +26,7 @@ bool IsBlank(const std::wstring& text) {
 
 UpdateOutcome RunUpdateStep(TRegSet& settings, const ServerAddress& server) {
   if (!CheckUpdateServer(server)) return UpdateOutcome::kGoOn;
-  const std::wstring installed = settings.ReadString(HKEY_CURRENT_USER, kLagvaneKey, kVersionName);
+  const std::wstring installed = settings.ReadString(HKEY_CURRENT_USER, kProductKey, kVersionName);
   const std::wstring latest = GetServerVersion(kVersionName, server);
   if (IsLatestVersion(latest, installed)) return UpdateOutcome::kGoOn;
 
