@@ -85,8 +85,8 @@ private:
   void imgMinClick() { actMin.Execute(); }
   void imgCloseClick() { actFormHide.Execute(); }
   void imgSetupClick();
-  void imgCursorMouseEnter();
-  void imgCursorMouseLeave();
+  void imgCursorMouseEnter(TImage* Sender);
+  void imgCursorMouseLeave(TImage* Sender);
   void TrayIconDblClick() { actOpen.Execute(); }
   // Runs a mode action; a quit asked for while it ran follows once it has finished.
   template <typename Action>
@@ -145,6 +145,9 @@ private:
   TDllThreadFactory networkReset_;
   TModeEngine engine_{*this, *this, networkReset_, *this};
   int trayIndex_ = 0;
+  // The small button whose entry set the hand. The system may deliver the leave of one button
+  // after the entry into its neighbour, and that late leave must not take the neighbour's hand.
+  TImage* handOwner_ = nullptr;
 
   std::unique_ptr<TImage> imgBackground;
   std::unique_ptr<TImage> imgClose;

@@ -82,8 +82,8 @@ void TfrmMain::ConnectControlEvents() {
   imgSetup->OnContextPopup = [this](POINT point) { ppMenu.Popup(hwnd_, point); };
   imgTovalin->OnClick = [this] { imgTovalinClick(); };
   for (TImage* image : {imgClose.get(), imgMin.get(), imgHome.get(), imgSetup.get(), imgTovalin.get()}) {
-    image->OnMouseEnter = [this] { imgCursorMouseEnter(); };
-    image->OnMouseLeave = [this] { imgCursorMouseLeave(); };
+    image->OnMouseEnter = [this, image] { imgCursorMouseEnter(image); };
+    image->OnMouseLeave = [this, image] { imgCursorMouseLeave(image); };
   }
   imgClose->SetHint(texts::kHintQuit);
   imgMin->SetHint(texts::kHintMinimise);
@@ -144,9 +144,16 @@ void TfrmMain::imgSetupClick() {
   ppMenu.Popup(hwnd_, point);
 }
 
-void TfrmMain::imgCursorMouseEnter() { TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND)); }
+void TfrmMain::imgCursorMouseEnter(TImage* Sender) {
+  handOwner_ = Sender;
+  TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND));
+}
 
-void TfrmMain::imgCursorMouseLeave() { TApplication::Instance().SetCursorOverride(nullptr); }
+void TfrmMain::imgCursorMouseLeave(TImage* Sender) {
+  if (Sender != handOwner_) return;
+  handOwner_ = nullptr;
+  TApplication::Instance().SetCursorOverride(nullptr);
+}
 
 bool TfrmMain::ShowConfirmDialog(TKindMode kind) {
   TfrmMessageDialog dialog(hwnd_);

@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -270,10 +271,50 @@ Screenshot Screenshot::Capture() {
   return shot;
 }
 
+HWND WaitForMenu(AppProcess& app, Millis timeout) {
+  const HWND menu = app.WaitForWindow(L"#32768", timeout);
+  if (!menu) return nullptr;
+  // A click on the shell's tray window moves the foreground a moment later.
+  std::this_thread::sleep_for(500ms);
+  WaitUntil(
+      [&] {
+        DWORD process = 0;
+        GetWindowThreadProcessId(GetForegroundWindow(), &process);
+        return process == app.Id();
+      },
+      timeout);
+  std::this_thread::sleep_for(200ms);
+  return menu;
+}
+
+void ChooseMenuItem(int steps) {
+  for (int i = 0; i < steps; ++i) PressKey(VK_DOWN);
+  PressKey(VK_RETURN);
+}
+
+std::vector<HWND> TrayIconWindows() {
+  std::vector<HWND> icons;
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  for (HWND icon = tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr; icon;
+       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr)) {
+    if (IsWindowVisible(icon)) icons.push_back(icon);
+  }
+  return icons;
+}
+
 COLORREF Screenshot::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) throw std::out_of_range("pixel outside the screen");
   const std::uint32_t value = pixels_[static_cast<std::size_t>(y) * width_ + x];
   return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+bool Screenshot::AreaHas(const RECT& area, COLORREF colour) const {
+  for (LONG y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, height_); ++y) {
+    for (LONG x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, width_); ++x) {
+      if (Pixel(x, y) == colour) return true;
+    }
+  }
+  return false;
 }
 
 bool Screenshot::Save(const std::wstring& path) const {

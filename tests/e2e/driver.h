@@ -83,11 +83,23 @@ private:
   DWORD id_ = 0;
 };
 
+// The open popup menu of the process, once the process holds the foreground, where the keyboard
+// reaches the menu.
+HWND WaitForMenu(AppProcess& app, Millis timeout = 5s);
+// Chooses the item `steps` keyboard steps below the menu's opening (separators are skipped).
+void ChooseMenuItem(int steps);
+
+// The icons in the notification area: with no tray manager on the display, Wine shows a window
+// of its own holding one child per icon.
+std::vector<HWND> TrayIconWindows();
+
 // The screen as it is now, for checks at the pixels that matter.
 class Screenshot {
 public:
   static Screenshot Capture();
   COLORREF Pixel(int x, int y) const;
+  // Whether any pixel of the area on the screen has this colour.
+  bool AreaHas(const RECT& area, COLORREF colour) const;
   int Width() const noexcept { return width_; }
   int Height() const noexcept { return height_; }
   // Saves a 24-bit BMP, for a person to look at when a check fails.

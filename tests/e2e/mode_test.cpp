@@ -26,6 +26,10 @@ const std::pair<const wchar_t*, DWORD> kWebValues[] = {{L"CachehHashTableBucketS
                                                        {L"CachehHashTableSize", 384},
                                                        {L"MaxCacheEntryTtlLimit", 64000},
                                                        {L"MaxSOACacheEntryTtlLimit", 301}};
+// The tray pictures' colours: no mode, game, internet.
+constexpr COLORREF kTrayNone = RGB(125, 125, 125);
+constexpr COLORREF kTrayGame = RGB(232, 0, 221);
+constexpr COLORREF kTrayWeb = RGB(0, 8, 232);
 // The program's copy that sits beside the recording library.
 const wchar_t kProgram[] = L"recording\\LAGVANE.exe";
 
@@ -158,6 +162,20 @@ protected:
     }
     return true;
   }
+  // Whether the program's tray icon shows the picture of this colour (and so of its mode).
+  static bool TrayShows(COLORREF colour) {
+    return WaitUntil(
+        [&] {
+          const std::vector<HWND> icons = TrayIconWindows();
+          return icons.size() == 1 && Screenshot::Capture().AreaHas(WindowRectOf(icons.front()), colour);
+        },
+        5s);
+  }
+  // A point of the main window, in its own pixels.
+  POINT At(int x, int y) const {
+    const RECT r = WindowRectOf(window_);
+    return {r.left + x, r.top + y};
+  }
   DWORD UiThread() const { return GetWindowThreadProcessId(window_, nullptr); }
 
   std::wstring log_;
@@ -213,8 +231,10 @@ TEST_F(Modes, InternetButtonWritesAndRemovesTheFourCacheValuesWithoutANetworkRes
   for (const auto& [name, value] : kWebValues) {
     EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kDnscache, name), std::optional<DWORD>(value)) << name;
   }
+  EXPECT_TRUE(TrayShows(kTrayWeb));
   Click(web_);
   ASSERT_TRUE(LabelBecomes(texts::kStatusNone, 10s));
+  EXPECT_TRUE(TrayShows(kTrayNone));
   for (const auto& [name, value] : kWebValues) EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, name));
   EXPECT_TRUE(Calls().empty());
 }
@@ -333,4 +353,33 @@ TEST_F(Modes, TheBubbleAsksBeforeGameGivesWayToInternetAboveOrBelowTheWindow) {
     EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kDnscache, name), std::optional<DWORD>(value)) << name;
   }
   EXPECT_EQ(Calls().size(), 8u) << "game off reset the network once more";
+}
+
+TEST_F(Modes, TheCloseButtonHidesTheWindowWhileGameStaysOnAndTheQuitItemUndoesIt) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_TRUE(TrayShows(kTrayNone));
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
+  EXPECT_TRUE(TrayShows(kTrayGame));
+
+  ClickAt(At(233, 9));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(window_); }, 5s)) << "the close button did not hide it";
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(app_->Running());
+  EXPECT_TRUE(GameSetWritten()) << "hiding the window undid the tweaks";
+  EXPECT_TRUE(TrayShows(kTrayGame));
+
+  const RECT icon = WindowRectOf(TrayIconWindows().front());
+  DoubleClickAt({(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2});
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(window_) != FALSE; }, 5s));
+  EXPECT_EQ(TextOf(label_), texts::kStatusGame);
+
+  // "라그베인 종료" from the menu: the close query removes the tweaks.
+  ClickAt(At(218, 9));
+  ASSERT_NE(WaitForMenu(*app_), nullptr);
+  ChooseMenuItem(8);
+  EXPECT_EQ(app_->WaitForExit(30s), std::optional<DWORD>(0));
+  EXPECT_TRUE(GameSetGone());
+  EXPECT_EQ(Calls().size(), 4u) << "quitting resets nothing";
+  EXPECT_TRUE(WaitUntil([] { return TrayIconWindows().empty(); }, 5s));
 }

@@ -6,9 +6,15 @@
 #include "driver.h"
 #include "maker_server.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace driver;
 
@@ -21,24 +27,16 @@ constexpr wchar_t kRunValue[] = L"LAGVANE";
 constexpr int kOpenItem = 1;
 constexpr int kStayOnTopItem = 4;
 constexpr int kWindowStartItem = 5;
+constexpr int kHomepageItem = 6;
+constexpr int kTovalinItem = 7;
 constexpr int kQuitItem = 8;
 
-// The program's icon in the notification area: with no tray manager on the display, Wine shows
-// a window of its own holding one child per icon.
 HWND TrayIconWindow() {
-  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
+  const std::vector<HWND> icons = TrayIconWindows();
+  return icons.empty() ? nullptr : icons.front();
 }
 
-int TrayIconCount() {
-  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  int count = 0;
-  for (HWND icon = tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr; icon;
-       icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr)) {
-    if (IsWindowVisible(icon)) ++count;
-  }
-  return count;
-}
+int TrayIconCount() { return static_cast<int>(TrayIconWindows().size()); }
 
 POINT CentreOf(HWND window) {
   const RECT r = WindowRectOf(window);
@@ -50,6 +48,8 @@ protected:
   void SetUp() override {
     WithMakerServer::SetUp();
     reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    DeleteFileW(browserLog_.c_str());
+    SetEnvironmentVariableW(L"LAGVANE_BROWSER_LOG", browserLog_.c_str());
     app_.emplace(AppProcess::Start());
     window_ = app_->MainWindow();
     ASSERT_NE(window_, nullptr);
@@ -65,6 +65,9 @@ protected:
       EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
     }
     reg::DeleteValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    // The stand-in browser may still be ending.
+    WaitUntil([&] { return DeleteFileW(browser_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; }, 5s);
+    SetEnvironmentVariableW(L"LAGVANE_BROWSER_LOG", nullptr);
     WithMakerServer::TearDown();
   }
 
@@ -79,36 +82,28 @@ protected:
     }
     return nullptr;
   }
-  // The open menu, once the program is in the foreground, where the keyboard reaches it.
-  HWND WaitForMenu() {
-    const HWND menu = app_->WaitForWindow(L"#32768", 5s);
-    // The click on the shell's tray window moves the foreground a moment later.
-    std::this_thread::sleep_for(500ms);
-    WaitUntil(
-        [&] {
-          DWORD process = 0;
-          GetWindowThreadProcessId(GetForegroundWindow(), &process);
-          return process == app_->Id();
-        },
-        5s);
-    std::this_thread::sleep_for(200ms);
-    return menu;
-  }
-  void ChooseItem(int steps) {
-    for (int i = 0; i < steps; ++i) PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
-  }
   // Opens the menu from the settings button and chooses an item by keyboard.
   void ChooseFromSettings(int steps) {
     ClickAt(At(218, 9));
-    ASSERT_NE(WaitForMenu(), nullptr) << "the settings button opened no menu";
-    ChooseItem(steps);
+    ASSERT_NE(WaitForMenu(*app_), nullptr) << "the settings button opened no menu";
+    ChooseMenuItem(steps);
     ASSERT_TRUE(WaitUntil([&] { return app_->WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
     std::this_thread::sleep_for(300ms);
   }
 
+  // The addresses the stand-in browser was started with, one a start.
+  std::vector<std::string> BrowserStarts() const {
+    std::vector<std::string> lines;
+    std::ifstream log{std::filesystem::path(browserLog_)};
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    return lines;
+  }
+
   std::optional<AppProcess> app_;
   HWND window_ = nullptr;
+  // Beside the program, where the shell looks first for "iexplore".
+  const std::wstring browser_ = BinDir() + L"\\iexplore.exe";
+  const std::wstring browserLog_ = BinDir() + L"\\browser.log";
 };
 
 }  // namespace
@@ -150,7 +145,7 @@ TEST_F(TrayAndMenu, TheCloseButtonHidesTheWindowAndATrayDoubleClickShowsItAgainI
 TEST_F(TrayAndMenu, TheMenuOpensAtThePointerFromTheTrayAndFromTheSettingsButton) {
   const POINT icon = CentreOf(TrayIconWindow());
   RightClickAt(icon);
-  HWND menu = WaitForMenu();
+  HWND menu = WaitForMenu(*app_);
   ASSERT_NE(menu, nullptr) << "the tray's right button opened no menu";
   RECT r = WindowRectOf(menu);
   EXPECT_NEAR(r.left, icon.x, 2);
@@ -160,7 +155,7 @@ TEST_F(TrayAndMenu, TheMenuOpensAtThePointerFromTheTrayAndFromTheSettingsButton)
 
   const POINT setup = At(218, 9);
   ClickAt(setup);
-  menu = WaitForMenu();
+  menu = WaitForMenu(*app_);
   ASSERT_NE(menu, nullptr) << "the settings button opened no menu";
   r = WindowRectOf(menu);
   EXPECT_NEAR(r.left, setup.x, 2);
@@ -170,7 +165,7 @@ TEST_F(TrayAndMenu, TheMenuOpensAtThePointerFromTheTrayAndFromTheSettingsButton)
 
   // The settings button's context click opens it too.
   RightClickAt(setup);
-  ASSERT_NE(WaitForMenu(), nullptr) << "the settings button's context click opened no menu";
+  ASSERT_NE(WaitForMenu(*app_), nullptr) << "the settings button's context click opened no menu";
 }
 
 TEST_F(TrayAndMenu, RegisteringAsAStartUpProgramTwiceLeavesTheRunValueAsItWas) {
@@ -213,8 +208,8 @@ TEST_F(TrayAndMenu, MinimisedThenOpenedFromTheMenuStaysMinimised) {
   ClickAt(At(201, 9));
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(window_) != FALSE; }, 5s)) << "the minimise button did nothing";
   RightClickAt(CentreOf(TrayIconWindow()));
-  ASSERT_NE(WaitForMenu(), nullptr);
-  ChooseItem(kOpenItem);
+  ASSERT_NE(WaitForMenu(*app_), nullptr);
+  ChooseMenuItem(kOpenItem);
   std::this_thread::sleep_for(800ms);
   EXPECT_TRUE(IsIconic(window_));
 }
@@ -241,8 +236,51 @@ TEST_F(TrayAndMenu, AHintAppearsOverASmallButton) {
 
 TEST_F(TrayAndMenu, TheQuitItemEndsTheProgramAndTakesTheTrayIconAway) {
   ClickAt(At(218, 9));
-  ASSERT_NE(WaitForMenu(), nullptr);
-  ChooseItem(kQuitItem);
+  ASSERT_NE(WaitForMenu(*app_), nullptr);
+  ChooseMenuItem(kQuitItem);
   EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
   EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }, 5s));
+}
+
+TEST_F(TrayAndMenu, TheHomepageButtonsAndItemsOpenTheBrowserAtTheirAddresses) {
+  ASSERT_TRUE(CopyFileW((BinDir() + L"\\fakes\\iexplore.exe").c_str(), browser_.c_str(), FALSE));
+  const std::string maker = std::string("http://") + LAGVANE_SERVER_ADDRESS;
+  const std::string tovalin = "http://www.tovalin.co.kr";
+  const auto started = [&](std::size_t count) {
+    return WaitUntil([&] { return BrowserStarts().size() >= count; }, 10s);
+  };
+  ClickAt(At(203, 27));
+  ASSERT_TRUE(started(1)) << "the homepage button started no browser";
+  ClickAt(At(231, 27));
+  ASSERT_TRUE(started(2)) << "the partner's button started no browser";
+  ChooseFromSettings(kHomepageItem);
+  ASSERT_TRUE(started(3));
+  ChooseFromSettings(kTovalinItem);
+  ASSERT_TRUE(started(4));
+  EXPECT_EQ(BrowserStarts(), (std::vector<std::string>{maker, tovalin, maker, tovalin}));
+  EXPECT_TRUE(IsWindowVisible(window_));
+}
+
+TEST_F(TrayAndMenu, TheIconComesBackWhenTheTaskbarStartsAgain) {
+  ASSERT_EQ(TrayIconCount(), 1);
+  // A restarting taskbar has forgotten every icon, then announces itself to all top-level windows.
+  HWND owner = nullptr;
+  for (HWND w : TopLevelWindows(app_->Id(), false)) {
+    if (ClassNameOf(w) == L"TTrayIconWindow") owner = w;
+  }
+  ASSERT_NE(owner, nullptr);
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = owner;
+  data.uID = 1;  // the program's one icon
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));
+  ASSERT_TRUE(WaitUntil([] { return TrayIconCount() == 0; }, 5s));
+  PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitUntil([] { return TrayIconCount() == 1; }, 5s)) << "the icon did not come back";
+
+  // It answers as before.
+  ClickAt(At(233, 9));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(window_); }, 5s));
+  DoubleClickAt(CentreOf(TrayIconWindow()));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window_) != FALSE; }, 5s));
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 struct MenuLine {
@@ -128,6 +130,73 @@ TEST_F(MainWindowMenu, TheStartUpEntryTogglesTheRunValueAndItsMarkFollowsTheRegi
   MenuFromSettingsButton(form_->Handle(), 5);
   EXPECT_FALSE(regtest::GetRaw(HKEY_CURRENT_USER, runKey, L"LAGVANE").has_value());
   EXPECT_FALSE(MenuFromSettingsButton(form_->Handle())[6].checked);
+}
+
+// The pointer is read in the program's own process: a cursor handle means nothing in another.
+TEST_F(MainWindowMenu, ThePointerIsAHandOverTheSmallButtonsEvenFromOneToTheNext) {
+  const HWND form = form_->Handle();
+  SetForegroundWindow(form);
+  const RECT r = driver::WindowRectOf(form);
+  const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+  // Moves there and reads the pointer once the hand came, or once the messages had their time.
+  const auto handAt = [&](int x, int y) {
+    driver::MoveTo({r.left + x - 1, r.top + y});
+    driver::MoveTo({r.left + x, r.top + y});
+    return driver::WaitUntil(
+        [&] {
+          for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+          CURSORINFO info{};
+          info.cbSize = sizeof(info);
+          GetCursorInfo(&info);
+          return info.hCursor == hand;
+        },
+        1500ms);
+  };
+  // Straight from button to button, where the leave of one comes after the entry into the next;
+  // then onto the two big buttons, which keep the ordinary pointer. (Wine sends a button no
+  // leave while the pointer is on the skin, so the skin itself is not a step here.)
+  struct Step {
+    const char* name;
+    int x, y;
+    bool hand;
+  };
+  for (const Step step : {Step{"skin", 120, 8, false}, Step{"close", 233, 9, true}, Step{"minimise", 201, 9, true},
+                          Step{"settings", 218, 9, true}, Step{"homepage", 203, 27, true},
+                          Step{"partner", 231, 27, true}, Step{"game button", 22, 22, false},
+                          Step{"internet button", 175, 27, false}}) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(handAt(step.x, step.y), step.hand);
+  }
+}
+
+TEST(MainWindowMenuWithAMode, MarksTheModeFoundAtStartAndTheTrayShowsItsPicture) {
+  const std::wstring msmq = L"SOFTWARE\\Microsoft\\MSMQ\\Parameters";
+  const std::wstring pageLoading = L"SOFTWARE\\Microsoft\\PCHealth\\Clients\\Dialog Comments";
+  struct Case {
+    const char* name;
+    bool game;
+    bool web;
+    int trayIndex;
+  };
+  for (const Case c : {Case{"none", false, false, 0}, Case{"game", true, false, 1}, Case{"internet", false, true, 2}}) {
+    SCOPED_TRACE(c.name);
+    if (c.game) driver::reg::WriteDword(HKEY_LOCAL_MACHINE, msmq, L"TCPNoDelay", 1);
+    if (c.web) driver::reg::WriteDword(HKEY_LOCAL_MACHINE, pageLoading, L"Enable", 0);
+    TApplication::Initialize();
+    TSpeedUp::CreateInstance();
+    auto form = std::make_unique<TfrmMain>();
+    ASSERT_TRUE(form->Create());
+    ShowWindow(form->Handle(), SW_SHOW);
+    EXPECT_EQ(form->TrayIndex(), c.trayIndex);
+    const std::vector<MenuLine> menu = MenuFromSettingsButton(form->Handle());
+    ASSERT_EQ(menu.size(), 11u);
+    EXPECT_EQ(menu[2].checked, c.game) << "게임 최적화 실행";
+    EXPECT_EQ(menu[3].checked, c.web) << "인터넷 최적화 실행";
+    form.reset();
+    TSpeedUp::ReleaseInstance();
+    driver::reg::DeleteValue(HKEY_LOCAL_MACHINE, msmq, L"TCPNoDelay");
+    driver::reg::DeleteTree(HKEY_LOCAL_MACHINE, pageLoading);
+  }
 }
 
 TEST(TrayPictures, AreSixteenPixelIconsWithAOneBitMask) {

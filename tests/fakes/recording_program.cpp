@@ -1,6 +1,8 @@
-// A stand-in for the Windows optional-component setup program. It appends the parameters it
-// was started with to the file named by LAGVANE_OCSETUP_LOG (one UTF-8 line each), waits
-// LAGVANE_OCSETUP_DELAY_MS milliseconds and exits with LAGVANE_OCSETUP_EXIT (default 0).
+// A stand-in for a program outside the system that the shell starts: the Windows
+// optional-component setup program, the web browser. It appends the parameters it was started
+// with to the file named by <PREFIX>_LOG (one UTF-8 line each), waits <PREFIX>_DELAY_MS
+// milliseconds and exits with <PREFIX>_EXIT (default 0). The build names the prefix, so that
+// each stand-in is steered on its own.
 
 #include <windows.h>
 
@@ -8,11 +10,16 @@
 #include <cwchar>
 #include <string>
 
+#ifndef RECORDING_PREFIX
+#error "RECORDING_PREFIX names the environment variables of this stand-in"
+#endif
+
 namespace {
 
-std::wstring Environment(const wchar_t* name) {
+std::wstring Environment(const wchar_t* suffix) {
+  const std::wstring name = std::wstring(RECORDING_PREFIX) + suffix;
   wchar_t value[1024] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+  const DWORD length = GetEnvironmentVariableW(name.c_str(), value, 1024);
   return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
 }
 
@@ -32,7 +39,7 @@ std::wstring Parameters() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const std::wstring log = Environment(L"LAGVANE_OCSETUP_LOG");
+  const std::wstring log = Environment(L"_LOG");
   if (!log.empty()) {
     const std::wstring parameters = Parameters();
     const int size = WideCharToMultiByte(CP_UTF8, 0, parameters.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -43,9 +50,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       std::fclose(file);
     }
   }
-  if (const std::wstring delay = Environment(L"LAGVANE_OCSETUP_DELAY_MS"); !delay.empty()) {
+  if (const std::wstring delay = Environment(L"_DELAY_MS"); !delay.empty()) {
     Sleep(static_cast<DWORD>(std::wcstoul(delay.c_str(), nullptr, 10)));
   }
-  const std::wstring code = Environment(L"LAGVANE_OCSETUP_EXIT");
+  const std::wstring code = Environment(L"_EXIT");
   return code.empty() ? 0 : static_cast<int>(std::wcstol(code.c_str(), nullptr, 10));
 }
