@@ -80,6 +80,9 @@ LRESULT TLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETFONT:
+      // As every control answers, so that others can measure the text as it is drawn.
+      return reinterpret_cast<LRESULT>(font_.get());
     case WM_SETTEXT: {
       const LRESULT result = DefaultProc(message, wParam, lParam);
       InvalidateRect(hwnd_, nullptr, FALSE);

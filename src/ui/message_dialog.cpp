@@ -41,8 +41,8 @@ TfrmMessageDialog::TfrmMessageDialog(HWND owner) {
   ImgYes->OnClick = [this] { ImgYesClick(); };
   imgNo->OnClick = [this] { imgNoClick(); };
   for (TImage* area : {ImgYes.get(), imgNo.get()}) {
-    area->OnMouseEnter = [this] { ImgYesMouseEnter(); };
-    area->OnMouseLeave = [this] { ImgYesMouseLeave(); };
+    area->OnMouseEnter = [this, area] { ImgYesMouseEnter(area); };
+    area->OnMouseLeave = [this, area] { ImgYesMouseLeave(area); };
   }
   FormCreate();
 }
@@ -71,14 +71,15 @@ void TfrmMessageDialog::FormShow() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TfrmMessageDialog::ImgYesMouseEnter() {
+void TfrmMessageDialog::ImgYesMouseEnter(TImage* Sender) {
+  handOwner_ = Sender;
   TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND));
-  handShown_ = true;
 }
 
-void TfrmMessageDialog::ImgYesMouseLeave() {
+void TfrmMessageDialog::ImgYesMouseLeave(TImage* Sender) {
+  if (Sender != handOwner_) return;
+  handOwner_ = nullptr;
   TApplication::Instance().SetCursorOverride(nullptr);
-  handShown_ = false;
 }
 
 int TfrmMessageDialog::ShowModal() {
@@ -111,7 +112,7 @@ int TfrmMessageDialog::ShowModal() {
   }
   ShowWindow(hwnd_, SW_HIDE);
   // A hand shown over Yes or No would otherwise stay: the pointer never leaves a closed bubble.
-  if (handShown_) ImgYesMouseLeave();
+  if (handOwner_) ImgYesMouseLeave(handOwner_);
   if (quit) {
     // The loop that ends the program must see it too.
     PostQuitMessage(static_cast<int>(msg.wParam));

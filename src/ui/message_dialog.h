@@ -47,8 +47,8 @@ private:
   void FormShow();
   void ImgYesClick() noexcept { modalResult_ = mrYes; }
   void imgNoClick() noexcept { modalResult_ = mrNo; }
-  void ImgYesMouseEnter();
-  void ImgYesMouseLeave();
+  void ImgYesMouseEnter(TImage* Sender);
+  void ImgYesMouseLeave(TImage* Sender);
   void EraseBackground(HDC dc, HWND forChild);
 
   TKindMode FMode = TKindMode::kmNone;
@@ -57,5 +57,6 @@ private:
   std::unique_ptr<TImage> ImgYes;
   std::unique_ptr<TImage> imgNo;
   int modalResult_ = 0;
-  bool handShown_ = false;
+  // The hit area whose entry set the hand; a late leave of the other area leaves it be.
+  TImage* handOwner_ = nullptr;
 };

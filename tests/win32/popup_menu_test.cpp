@@ -8,6 +8,7 @@
 #include "ui/application.h"
 #include "ui/tray_icon.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -130,6 +131,22 @@ TEST_F(MainWindowMenu, TheStartUpEntryTogglesTheRunValueAndItsMarkFollowsTheRegi
   MenuFromSettingsButton(form_->Handle(), 5);
   EXPECT_FALSE(regtest::GetRaw(HKEY_CURRENT_USER, runKey, L"LAGVANE").has_value());
   EXPECT_FALSE(MenuFromSettingsButton(form_->Handle())[6].checked);
+}
+
+TEST_F(MainWindowMenu, TheStatusLabelsFontAndTheHintPauseAreTheFormsOwn) {
+  HWND label = nullptr;
+  for (HWND w : driver::TopLevelWindows(GetCurrentProcessId(), false)) {
+    if (GetWindow(w, GW_OWNER) == form_->Handle() && !label) label = FindWindowExW(w, nullptr, L"TLabel", nullptr);
+  }
+  ASSERT_NE(label, nullptr);
+  const HFONT font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+  LOGFONTW shown{};
+  ASSERT_EQ(GetObjectW(font, sizeof(shown), &shown), static_cast<int>(sizeof(shown)));
+  EXPECT_STREQ(shown.lfFaceName, L"굴림체");
+  EXPECT_EQ(shown.lfCharSet, HANGEUL_CHARSET);
+  EXPECT_EQ(shown.lfHeight, -8);
+  // Hints come 10 ms after the pointer stops on a control.
+  EXPECT_EQ(SendMessageW(TApplication::Instance().HintWindow(), TTM_GETDELAYTIME, TTDT_INITIAL, 0), 10);
 }
 
 // The pointer is read in the program's own process: a cursor handle means nothing in another.
