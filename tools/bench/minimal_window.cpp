@@ -10,6 +10,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -31,7 +32,7 @@ void ReadAnswer(SOCKET socket) {
     if (headEnd == std::string::npos) continue;
     const std::size_t length = received.find("Content-Length:");
     if (length == std::string::npos || length > headEnd) return;
-    needed = headEnd + 4 + std::stoul(received.substr(length + 15, headEnd - length - 15));
+    needed = headEnd + 4 + std::strtoul(received.c_str() + length + 15, nullptr, 10);
   }
 }
 
