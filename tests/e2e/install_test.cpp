@@ -329,6 +329,8 @@ TEST_F(Installer, InstallOverARunningLagvaneInGameModeEndsItThroughItsCloseQuery
   ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s)) << testing::PrintToString(TextOf(label_));
   ASSERT_TRUE(GameSetWritten());
   ASSERT_EQ(ConnectCalls(), 4u);
+  // Hidden, as its close button leaves it: still running, with its tweaks in force.
+  ShowWindow(window_, SW_HIDE);
 
   ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
   EXPECT_EQ(app_->WaitForExit(0s), std::optional<DWORD>(0)) << "ended by its close query, not killed";
