@@ -2,7 +2,9 @@
 """Sums up a test run: every GoogleTest case of every preset, and each ctest test that is not a
 GoogleTest program (or that died before writing its cases) as one case of its own.
 
-  summarize.py [--build-failures N] BUILD_DIR ...   prints 'tests: N passed, N failed, N skipped'
+  summarize.py [--build-failures N] [--check NAME:passed|failed ...] BUILD_DIR ...
+prints 'tests: N passed, N failed, N skipped'. A check is a step of scripts/test outside ctest
+(the reproducible release), counted as one case.
 A build that failed counts as one failure, so a run that could not build never reads as green."""
 
 import os
@@ -23,6 +25,12 @@ def main():
     passed = failed = skipped = 0
     if args[:1] == ["--build-failures"]:
         failed, args = int(args[1]), args[2:]
+    while args[:1] == ["--check"]:
+        if args[1].rsplit(":", 1)[-1] == "passed":
+            passed += 1
+        else:
+            failed += 1
+        args = args[2:]
     for build in args:
         junit = os.path.join(build, "ctest-junit.xml")
         if not os.path.exists(junit):

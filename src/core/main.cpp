@@ -40,9 +40,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything reads the registry.
   TSpeedUp::CreateInstance();
 
-  // Before the single-instance check, so that a second start may still offer the update.
+  // Before the single-instance check, so that a second start may still offer the update. Not
+  // when the program is being removed: the uninstaller waits for that run, and an update offered
+  // there would hold it, or install the program again.
   try {
-    if (RunUpdateStep(TSpeedUp::GetInstance(), MakerServer()) == UpdateOutcome::kEndProgram) {
+    if (!UninstallSwitchGiven() &&
+        RunUpdateStep(TSpeedUp::GetInstance(), MakerServer()) == UpdateOutcome::kEndProgram) {
       TSpeedUp::ReleaseInstance();
       return 0;
     }

@@ -55,6 +55,8 @@ constexpr int kMainIconId = 1;
 
 }  // namespace
 
+bool UninstallSwitchGiven() { return IsUninstallSwitch(CommandLineArguments()); }
+
 TfrmMain::TfrmMain() = default;
 
 TfrmMain::~TfrmMain() {
@@ -94,7 +96,7 @@ bool TfrmMain::FormCreate() {
   // 3. Hidden until an MSMQ callback shows it.
   FMessageDialogMSMQ = std::make_unique<TfrmMessageDialogMSMQ>(hwnd_);
   // 4. The removal switch ends the program here, whether or not anything was removed.
-  if (IsUninstallSwitch(CommandLineArguments())) {
+  if (UninstallSwitchGiven()) {
     if (GetWindowsVersion() > TWinVersion::wvWinXP && IsMSMQInstalled(TMSMQMethod::mmOCSetup)) {
       SetupMSMQ(TMSMQMethod::mmOCSetup, false, [this] { MSMQUninstallStarted(); },
                 [this] { MSMQUninstallFinished(); });

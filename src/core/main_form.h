@@ -20,6 +20,9 @@ class TImageProgressBar;
 class TfrmMessageDialogMSMQ;
 class TTrayIcon;
 
+// Whether this process was started with the removal switch alone.
+bool UninstallSwitchGiven();
+
 // The program's one lasting window: its life from creation to destruction, and its state as
 // properties (reading gives the stored value; assigning stores it and does the work).
 // It is also the mode engine's user interface and registry side.

@@ -2,7 +2,8 @@
 """Checks a built Windows program's image: machine, subsystem, imported DLLs, Unicode window
 functions and the embedded manifest, icon and version information.
 
-  check_pe.py FILE --machine i386|x86_64 [--allow DLL ...] [--require-import DLL:FUNCTION ...]"""
+  check_pe.py FILE --machine i386|x86_64 [--allow DLL ...] [--require-import DLL:FUNCTION ...]
+               [--execution-level LEVEL] [--allow-ansi FUNCTION ...] [--version A.B.C.D]"""
 
 import argparse
 import struct
@@ -93,6 +94,31 @@ class Image:
         return found
 
 
+def fixed_versions(block):
+    """The file and product versions of a VS_VERSIONINFO block's fixed part, as dotted text."""
+    signature = struct.pack("<I", 0xFEEF04BD)
+    at = block.find(signature)
+    if at < 0:
+        return None
+    ms_file, ls_file, ms_product, ls_product = struct.unpack_from("<IIII", block, at + 8)
+    dotted = lambda ms, ls: f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+    return dotted(ms_file, ls_file), dotted(ms_product, ls_product)
+
+
+def string_value(block, name):
+    """A StringFileInfo value of a VS_VERSIONINFO block (UTF-16), or None."""
+    key = (name + "\0").encode("utf-16-le")
+    at = block.find(key)
+    if at < 0:
+        return None
+    at += len(key)
+    at += (4 - at % 4) % 4
+    end = block.find(b"\0\0", at)
+    while end >= 0 and (end - at) % 2:
+        end = block.find(b"\0\0", end + 1)
+    return block[at:end].decode("utf-16-le")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("file")
@@ -100,6 +126,11 @@ def main():
     parser.add_argument("--allow", nargs="*", default=[])
     parser.add_argument("--require-import", nargs="*", default=[], metavar="DLL:FUNCTION",
                         help="a function that must be imported by name from that DLL")
+    parser.add_argument("--execution-level", default="asInvoker",
+                        help="the rights the manifest asks for (an installer asks for requireAdministrator)")
+    parser.add_argument("--allow-ansi", nargs="*", default=[], metavar="FUNCTION",
+                        help="ANSI user32 functions that take no text (an installer stub's CharNextA)")
+    parser.add_argument("--version", help="the dotted version the version information must carry")
     args = parser.parse_args()
 
     image = Image(open(args.file, "rb").read())
@@ -119,19 +150,29 @@ def main():
         dll, function = wanted.lower().split(":", 1)
         if function not in [f.lower() for f in imports.get(dll, [])]:
             problems.append(f"does not import {wanted} by name")
-    ansi = [f for f in imports.get("user32.dll", []) if f.endswith("A")]
+    ansi = [f for f in imports.get("user32.dll", []) if f.endswith("A") and f not in args.allow_ansi]
     if ansi:
         problems.append(f"ANSI window functions imported: {', '.join(ansi)}")
 
     resources = image.resources()
     manifest = b"".join(resources.get(RT_MANIFEST, [])).decode("utf-8", "replace")
-    if 'level="asInvoker"' not in manifest:
-        problems.append("manifest does not ask for the invoking user's rights (asInvoker)")
+    if f'level="{args.execution_level}"' not in manifest:
+        problems.append(f"manifest does not ask for the rights {args.execution_level}")
     if "Microsoft.Windows.Common-Controls" not in manifest or 'version="6.0.0.0"' not in manifest:
         problems.append("manifest does not ask for common controls 6")
     for kind, what in ((RT_ICON, "icon"), (RT_GROUP_ICON, "icon group"), (RT_VERSION, "version information")):
         if not resources.get(kind):
             problems.append(f"no {what} resource")
+
+    if args.version:
+        blocks = resources.get(RT_VERSION, [])
+        versions = fixed_versions(blocks[0]) if blocks else None
+        if versions != (args.version, args.version):
+            problems.append(f"file and product versions {versions}, wanted {args.version}")
+        for name in ("FileVersion", "ProductVersion"):
+            text = string_value(blocks[0], name) if blocks else None
+            if text != args.version:
+                problems.append(f"version text {name} is {text!r}, wanted {args.version}")
 
     for problem in problems:
         print(f"{args.file}: {problem}")

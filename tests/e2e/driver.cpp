@@ -190,7 +190,9 @@ void Drag(POINT from, POINT to, int steps) {
 }
 
 AppProcess AppProcess::Start(const std::wstring& arguments, const std::wstring& program) {
-  const std::wstring path = BinDir() + L"\\" + program;
+  // A full path names an installed program; anything else is one of the build's own.
+  const bool fullPath = program.size() > 2 && program[1] == L':' && program[2] == L'\\';
+  const std::wstring path = fullPath ? program : BinDir() + L"\\" + program;
   std::wstring commandLine = L"\"" + path + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};

@@ -63,6 +63,7 @@ void Drag(POINT from, POINT to, int steps = 10);
 // leaves nothing behind for the next one.
 class AppProcess {
 public:
+  // `program` is a path under the build's bin folder, or a full path ("C:\\...").
   static AppProcess Start(const std::wstring& arguments = L"",
                           const std::wstring& program = L"LAGVANE.exe");
   AppProcess(AppProcess&&) noexcept = default;
