@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "common/texts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -102,6 +104,30 @@ std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
   return state.found;
 }
 
+namespace {
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
+  for (HWND top : TopLevelWindows(processId)) {
+    for (HWND child : ChildWindows(top)) {
+      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
+    }
+  }
+  return nullptr;
+}
+
 std::optional<MessageBoxInfo> FindMessageBox(DWORD processId) {
   return FirstMessageBox(TopLevelWindows(processId));
 }
@@ -168,6 +194,11 @@ void PressKey(WORD virtualKey) {
   inputs[1] = inputs[0];
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, inputs, sizeof(INPUT));
+}
+
+void Click(HWND window) {
+  const RECT r = WindowRectOf(window);
+  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
 void MoveTo(POINT screenPoint) {
@@ -271,6 +302,21 @@ Screenshot Screenshot::Capture() {
   const auto* source = static_cast<const std::uint32_t*>(bits);
   shot.pixels_.assign(source, source + static_cast<std::size_t>(shot.width_) * shot.height_);
   return shot;
+}
+
+std::optional<ModeControls> WaitForModeControls(AppProcess& app, Millis timeout) {
+  ModeControls controls;
+  const bool found = WaitUntil(
+      [&] {
+        controls.label = FindControl(app.Id(), L"TLabel");
+        controls.game = FindControl(app.Id(), L"TImage", texts::kHintGame);
+        controls.web = FindControl(app.Id(), L"TImage", texts::kHintWeb);
+        return controls.label && controls.game && controls.web;
+      },
+      timeout);
+  if (!found) return std::nullopt;
+  std::this_thread::sleep_for(1000ms);  // let everything paint
+  return controls;
 }
 
 HWND WaitForMenu(AppProcess& app, Millis timeout) {

@@ -32,6 +32,10 @@ RECT WindowRectOf(HWND window);
 
 // The top-level windows of one process, visible ones only unless asked otherwise.
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly = true);
+// The child windows of a window, at every depth.
+std::vector<HWND> ChildWindows(HWND parent);
+// A control of the process by class and window text (any text when empty).
+HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text = L"");
 
 struct MessageBoxInfo {
   HWND window = nullptr;
@@ -48,6 +52,8 @@ void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // Moves the pointer to a screen point and clicks the left button there.
 void ClickAt(POINT screenPoint);
+// The same in the middle of a window.
+void Click(HWND window);
 // The same with the right button.
 void RightClickAt(POINT screenPoint);
 // Two left clicks in quick succession at a screen point.
@@ -93,6 +99,15 @@ void ChooseMenuItem(int steps);
 // The icons in the notification area: with no tray manager on the display, Wine shows a window
 // of its own holding one child per icon.
 std::vector<HWND> TrayIconWindows();
+
+// The main window's status label and its two mode buttons, which live on the control form.
+struct ModeControls {
+  HWND label = nullptr;
+  HWND game = nullptr;
+  HWND web = nullptr;
+};
+// Waits until the control form shows them, then a moment longer for them to paint.
+std::optional<ModeControls> WaitForModeControls(AppProcess& app, Millis timeout = 10s);
 
 // The screen as it is now, for checks at the pixels that matter.
 class Screenshot {

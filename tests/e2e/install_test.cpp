@@ -115,28 +115,6 @@ HWND FindAnyWindow(const std::wstring& className, const std::wstring& caption) {
   return nullptr;
 }
 
-BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-  return TRUE;
-}
-
-// A child window of the program whose window text is `text` (any text when empty).
-HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
-  for (HWND top : TopLevelWindows(processId)) {
-    std::vector<HWND> children;
-    EnumChildWindows(top, &CollectChild, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children) {
-      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
-    }
-  }
-  return nullptr;
-}
-
-void Click(HWND control) {
-  const RECT r = WindowRectOf(control);
-  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-}
-
 // A process the test did not start itself (the installer, the program it starts), watched by id.
 class WatchedProcess {
 public:
@@ -225,15 +203,11 @@ protected:
     app_.emplace(AppProcess::Start(L"", kInstalledExe));
     window_ = app_->MainWindow(30s);
     ASSERT_NE(window_, nullptr);
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          label_ = FindControl(app_->Id(), L"TLabel", L"");
-          game_ = FindControl(app_->Id(), L"TImage", texts::kHintGame);
-          web_ = FindControl(app_->Id(), L"TImage", texts::kHintWeb);
-          return label_ && game_ && web_;
-        },
-        10s));
-    std::this_thread::sleep_for(1000ms);  // let everything paint
+    const std::optional<ModeControls> controls = WaitForModeControls(*app_);
+    ASSERT_TRUE(controls.has_value());
+    label_ = controls->label;
+    game_ = controls->game;
+    web_ = controls->web;
   }
 
   bool LabelBecomes(const std::wstring& text, Millis timeout) {

@@ -53,32 +53,6 @@ std::vector<std::wstring> InterfaceKeys() {
   return names;
 }
 
-BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-  return TRUE;
-}
-
-std::vector<HWND> ChildWindows(HWND parent) {
-  std::vector<HWND> children;
-  EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
-// The child window of the program whose window text is `text`.
-HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
-  for (HWND top : TopLevelWindows(processId)) {
-    for (HWND child : ChildWindows(top)) {
-      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
-    }
-  }
-  return nullptr;
-}
-
-void Click(HWND control) {
-  const RECT r = WindowRectOf(control);
-  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-}
-
 class Modes : public e2e::WithMakerServer {
 protected:
   void SetUp() override {
@@ -111,16 +85,11 @@ protected:
     app_.emplace(AppProcess::Start(L"", kProgram));
     window_ = app_->MainWindow();
     ASSERT_NE(window_, nullptr);
-    // The controls live on the control form, which shows just after the main window.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          label_ = FindControl(app_->Id(), L"TLabel", L"");
-          game_ = FindControl(app_->Id(), L"TImage", texts::kHintGame);
-          web_ = FindControl(app_->Id(), L"TImage", texts::kHintWeb);
-          return label_ && game_ && web_;
-        },
-        10s));
-    std::this_thread::sleep_for(1000ms);  // let everything paint
+    const std::optional<ModeControls> controls = WaitForModeControls(*app_);
+    ASSERT_TRUE(controls.has_value());
+    label_ = controls->label;
+    game_ = controls->game;
+    web_ = controls->web;
   }
   bool LabelBecomes(const std::wstring& text, Millis timeout) {
     return WaitUntil([&] { return TextOf(label_) == text; }, timeout);

@@ -211,28 +211,6 @@ int Startup(int runs, const std::wstring& version, std::vector<Subject> subjects
   return 0;
 }
 
-BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-  return TRUE;
-}
-
-// A control of the program by class and window text (any text when empty).
-HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text) {
-  for (HWND top : TopLevelWindows(processId)) {
-    std::vector<HWND> children;
-    EnumChildWindows(top, &CollectChild, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children) {
-      if (ClassNameOf(child) == className && (text.empty() || TextOf(child) == text)) return child;
-    }
-  }
-  return nullptr;
-}
-
-void Click(HWND control) {
-  const RECT r = WindowRectOf(control);
-  ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-}
-
 std::size_t LinesIn(const std::wstring& path) {
   FILE* file = _wfopen(path.c_str(), L"r");
   if (!file) return 0;
@@ -265,19 +243,12 @@ int Soak(int gameChanges, int webChanges, const std::wstring& version) {
 
   AppProcess app = AppProcess::Start(L"", L"recording\\LAGVANE.exe");
   HWND window = app.MainWindow(60s);
-  HWND label = nullptr, game = nullptr, web = nullptr;
-  if (!window || !WaitUntil(
-                     [&] {
-                       label = FindControl(app.Id(), L"TLabel", L"");
-                       game = FindControl(app.Id(), L"TImage", texts::kHintGame);
-                       web = FindControl(app.Id(), L"TImage", texts::kHintWeb);
-                       return label && game && web;
-                     },
-                     20s)) {
+  const std::optional<ModeControls> controls = window ? WaitForModeControls(app, 20s) : std::nullopt;
+  if (!controls) {
     std::fprintf(stderr, "bench_driver: the soak found no main window with its controls\n");
     return 1;
   }
-  std::this_thread::sleep_for(1500ms);
+  const HWND label = controls->label, game = controls->game, web = controls->web;
   const UniqueHandle process = OpenForFigures(app.Id());
   const Figures before = Read(process.get());
 
