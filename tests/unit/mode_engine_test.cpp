@@ -207,19 +207,17 @@ TEST_F(ModeEngine, TransitionTableOfThreeStatesTwoActionsAndBothAnswers) {
   };
   for (const Case& c : cases) {
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingUi& caseUi = rig.ui;
     TModeEngine& e = rig.engine;
     rig.StartIn(c.start);
-    caseUi.answer = c.answer;
-    const std::wstring statusBefore = caseUi.status;
+    rig.ui.answer = c.answer;
+    const std::wstring statusBefore = rig.ui.status;
 
     c.gameAction ? e.actGamePingExecuteExecute() : e.actWebPingExecuteExecute();
 
     SCOPED_TRACE(::testing::Message() << "start " << static_cast<int>(c.start) << (c.gameAction ? " game" : " web")
                                       << (c.answer ? " yes" : " no"));
     Log outline;
-    for (const std::wstring& entry : caseLog) {
+    for (const std::wstring& entry : rig.log) {
       if (entry.starts_with(L"position") || entry.starts_with(L"pause") || entry.starts_with(L"text ") ||
           entry.starts_with(L"show") || entry.starts_with(L"hide")) {
         continue;
@@ -229,12 +227,12 @@ TEST_F(ModeEngine, TransitionTableOfThreeStatesTwoActionsAndBothAnswers) {
     EXPECT_EQ(outline, c.outline);
     EXPECT_EQ(e.GamePing(), c.game);
     EXPECT_EQ(e.WebPing(), c.web);
-    EXPECT_EQ(caseUi.status, c.status);
-    EXPECT_EQ(caseUi.tray, c.tray);
+    EXPECT_EQ(rig.ui.status, c.status);
+    EXPECT_EQ(rig.ui.tray, c.tray);
     EXPECT_EQ(e.GamePingImage(), c.game);
     EXPECT_EQ(e.WebPingImage(), c.web);
     if (!c.answer) {
-      EXPECT_EQ(caseUi.status, statusBefore) << "a declined switch changes nothing";
+      EXPECT_EQ(rig.ui.status, statusBefore) << "a declined switch changes nothing";
       EXPECT_EQ(e.KindMode(), c.kind);
     }
     EXPECT_FALSE(e.Executing());
@@ -310,26 +308,24 @@ TEST_F(ModeEngine, EachChangeRunsItsDirectionWithItsTextsAtEveryStep) {
   };
   for (const Case& c : cases) {
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingUi& caseUi = rig.ui;
     TModeEngine& e = rig.engine;
     rig.StartIn(c.start);
     std::wstring lastAnimationText;
-    caseUi.onEvents = [&] { lastAnimationText = caseUi.status; };
+    rig.ui.onEvents = [&] { lastAnimationText = rig.ui.status; };
     c.gameAction ? e.actGamePingExecuteExecute() : e.actWebPingExecuteExecute();
 
     std::vector<std::pair<std::int32_t, std::wstring>> expected;
     for (const auto& [steps, text] : c.runs) {
       for (int step : steps) expected.emplace_back(step, text);
     }
-    EXPECT_EQ(caseUi.painted, expected) << "bar " << static_cast<int>(c.bar);
-    EXPECT_EQ(caseUi.cells[c.bar], std::vector<TStateMode>(15, c.cellsAfter));
-    EXPECT_EQ(std::count(caseLog.begin(), caseLog.end(), c.pauseEntry), 15);
+    EXPECT_EQ(rig.ui.painted, expected) << "bar " << static_cast<int>(c.bar);
+    EXPECT_EQ(rig.ui.cells[c.bar], std::vector<TStateMode>(15, c.cellsAfter));
+    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), c.pauseEntry), 15);
     const TKindMode other = c.bar == TKindMode::kmGame ? TKindMode::kmWeb : TKindMode::kmGame;
     const std::wstring hideOther = std::wstring(L"hide ") + Name(other);
     const std::wstring showBar = std::wstring(L"show ") + Name(c.bar);
-    const auto hidePos = std::find(caseLog.begin(), caseLog.end(), hideOther);
-    EXPECT_LT(hidePos, std::find(caseLog.begin(), caseLog.end(), showBar)) << "the other bar goes first";
+    const auto hidePos = std::find(rig.log.begin(), rig.log.end(), hideOther);
+    EXPECT_LT(hidePos, std::find(rig.log.begin(), rig.log.end(), showBar)) << "the other bar goes first";
     EXPECT_EQ(lastAnimationText, c.runs.back().second);
   }
 }
@@ -337,23 +333,21 @@ TEST_F(ModeEngine, EachChangeRunsItsDirectionWithItsTextsAtEveryStep) {
 TEST_F(ModeEngine, PressDuringAChangeShowsThatControlsOwnWarningAndChangesNothing) {
   for (const bool gameChange : {true, false}) {
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingUi& caseUi = rig.ui;
     TModeEngine& e = rig.engine;
     e.InitControls();
     int calls = 0;
-    caseUi.onEvents = [&] {
+    rig.ui.onEvents = [&] {
       if (calls++ != 3) return;
       e.actGamePingExecuteExecute();
       e.actWebPingExecuteExecute();
     };
     gameChange ? e.actGamePingExecuteExecute() : e.actWebPingExecuteExecute();
 
-    EXPECT_EQ(std::count(caseLog.begin(), caseLog.end(), std::wstring(L"warning ") + texts::kGameBusy), 1);
-    EXPECT_EQ(std::count(caseLog.begin(), caseLog.end(), std::wstring(L"warning ") + texts::kWebBusy), 1);
+    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), std::wstring(L"warning ") + texts::kGameBusy), 1);
+    EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), std::wstring(L"warning ") + texts::kWebBusy), 1);
     // Only the running change's own effects: one registry switch, one animation.
-    EXPECT_EQ(std::count_if(caseLog.begin(), caseLog.end(), [](const std::wstring& s) { return s.find(L" set ") != std::wstring::npos; }), 1);
-    EXPECT_EQ(std::count_if(caseLog.begin(), caseLog.end(), [](const std::wstring& s) { return s.starts_with(L"position"); }), 15);
+    EXPECT_EQ(std::count_if(rig.log.begin(), rig.log.end(), [](const std::wstring& s) { return s.find(L" set ") != std::wstring::npos; }), 1);
+    EXPECT_EQ(std::count_if(rig.log.begin(), rig.log.end(), [](const std::wstring& s) { return s.starts_with(L"position"); }), 15);
     EXPECT_EQ(e.GamePing(), gameChange ? TStateMode::smON : TStateMode::smOFF);
     EXPECT_EQ(e.WebPing(), gameChange ? TStateMode::smOFF : TStateMode::smON);
     EXPECT_FALSE(e.Executing());
@@ -386,38 +380,35 @@ TEST_F(ModeEngine, RestoreShowsTheRegistrysModeWithoutWritingAnything) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingUi& caseUi = rig.ui;
-    RecordingTuning& caseTuning = rig.tuning;
     TModeEngine& e = rig.engine;
-    caseTuning.pageLoading = c.pageLoading;
-    caseTuning.gamePing = c.gamePing;
-    caseTuning.browserLeft = c.browserLeft;
-    caseTuning.legacyKey = c.legacyKey;
+    rig.tuning.pageLoading = c.pageLoading;
+    rig.tuning.gamePing = c.gamePing;
+    rig.tuning.browserLeft = c.browserLeft;
+    rig.tuning.legacyKey = c.legacyKey;
     e.InitControls();
 
-    EXPECT_EQ(caseLog.front(), L"build");
+    EXPECT_EQ(rig.log.front(), L"build");
     Log effects;
-    for (const std::wstring& entry : caseLog) {
+    for (const std::wstring& entry : rig.log) {
       if (entry.find(L" set ") != std::wstring::npos || entry.starts_with(L"worker") || entry.starts_with(L"delete") ||
           entry.starts_with(L"position") || entry.starts_with(L"pause")) {
         effects.push_back(entry);
       }
     }
     EXPECT_EQ(effects, c.effects);
-    if (c.legacyKey) EXPECT_EQ(caseLog.back(), L"delete legacy key");
+    if (c.legacyKey) EXPECT_EQ(rig.log.back(), L"delete legacy key");
     EXPECT_EQ(e.GamePing(), c.game);
     EXPECT_EQ(e.WebPing(), c.web);
     EXPECT_EQ(e.GamePingImage(), c.game);
     EXPECT_EQ(e.WebPingImage(), c.web);
     EXPECT_EQ(e.KindMode(), c.kind);
-    EXPECT_EQ(caseUi.status, c.status);
-    EXPECT_EQ(caseUi.tray, c.tray);
+    EXPECT_EQ(rig.ui.status, c.status);
+    EXPECT_EQ(rig.ui.tray, c.tray);
     EXPECT_FALSE(e.Executing());
     // The register setters are left alone: the zeroed window reads smON.
     EXPECT_EQ(e.GamePingReg(), on);
     EXPECT_EQ(e.WebPingReg(), on);
-    const auto shown = [&](const wchar_t* entry) { return std::find(caseLog.begin(), caseLog.end(), entry) != caseLog.end(); };
+    const auto shown = [&](const wchar_t* entry) { return std::find(rig.log.begin(), rig.log.end(), entry) != rig.log.end(); };
     switch (c.kind) {
       case TKindMode::kmWeb:
         EXPECT_TRUE(shown(L"hide game") && shown(L"show web") && shown(L"cells web on"));
@@ -427,7 +418,7 @@ TEST_F(ModeEngine, RestoreShowsTheRegistrysModeWithoutWritingAnything) {
         break;
       case TKindMode::kmNone:
         EXPECT_TRUE(shown(L"show game") && !shown(L"hide web") && !shown(L"show web"));
-        EXPECT_EQ(caseUi.cells[TKindMode::kmGame], std::vector<TStateMode>(15, off));
+        EXPECT_EQ(rig.ui.cells[TKindMode::kmGame], std::vector<TStateMode>(15, off));
         break;
     }
   }
@@ -445,22 +436,20 @@ TEST_F(ModeEngine, WaitOutcomesAreReportedAndTheChangeThenCompletes) {
   };
   for (const Case& c : cases) {
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingReset& caseReset = rig.reset;
     TModeEngine& e = rig.engine;
     rig.StartIn(Start::None);
-    caseReset.outcome = c.outcome;
+    rig.reset.outcome = c.outcome;
     e.actGamePingExecuteExecute();
 
     Log messages;
-    std::copy_if(caseLog.begin(), caseLog.end(), std::back_inserter(messages),
+    std::copy_if(rig.log.begin(), rig.log.end(), std::back_inserter(messages),
                  [](const std::wstring& s) { return s.starts_with(L"message"); });
     EXPECT_EQ(messages, c.messages);
-    const Log tail(caseLog.end() - 3, caseLog.end());
+    const Log tail(rig.log.end() - 3, rig.log.end());
     EXPECT_EQ(tail, (Log{L"picture game on", L"tray 1", std::wstring(L"text ") + texts::kStatusGame}));
     if (!c.messages.empty()) {
-      const auto message = std::find(caseLog.begin(), caseLog.end(), c.messages[0]);
-      EXPECT_LT(std::find(caseLog.begin(), caseLog.end(), L"worker released"), message)
+      const auto message = std::find(rig.log.begin(), rig.log.end(), c.messages[0]);
+      EXPECT_LT(std::find(rig.log.begin(), rig.log.end(), L"worker released"), message)
           << "the worker's handle is released before the box holds the thread";
     }
   }
@@ -484,14 +473,10 @@ TEST_F(ModeEngine, ErrorInsideAChangeKeepsPictureTrayAndTextAndClearsTheBusyFlag
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
-    Log& caseLog = rig.log;
-    RecordingUi& caseUi = rig.ui;
-    RecordingTuning& caseTuning = rig.tuning;
-    RecordingReset& caseReset = rig.reset;
     TModeEngine& e = rig.engine;
     rig.StartIn(Start::None);
-    caseReset.mode = c.mode;
-    caseTuning.failGameSet = c.failGameSet;
+    rig.reset.mode = c.mode;
+    rig.tuning.failGameSet = c.failGameSet;
 
     std::wstring error;
     try {
@@ -501,20 +486,20 @@ TEST_F(ModeEngine, ErrorInsideAChangeKeepsPictureTrayAndTextAndClearsTheBusyFlag
     }
     EXPECT_EQ(error, c.error);
     EXPECT_EQ(e.GamePingImage(), TStateMode::smOFF);
-    EXPECT_EQ(caseUi.tray, 0);
-    const bool animated = std::find(caseLog.begin(), caseLog.end(), L"position game 15") != caseLog.end();
+    EXPECT_EQ(rig.ui.tray, 0);
+    const bool animated = std::find(rig.log.begin(), rig.log.end(), L"position game 15") != rig.log.end();
     EXPECT_EQ(animated, c.animated);
-    EXPECT_EQ(caseUi.status, c.animated ? texts::kGameStep14 : texts::kStatusNone);
-    EXPECT_EQ(std::find(caseLog.begin(), caseLog.end(), L"wait 14000"), caseLog.end());
+    EXPECT_EQ(rig.ui.status, c.animated ? texts::kGameStep14 : texts::kStatusNone);
+    EXPECT_EQ(std::find(rig.log.begin(), rig.log.end(), L"wait 14000"), rig.log.end());
     EXPECT_FALSE(e.Executing()) << "the controls stay usable";
     EXPECT_EQ(e.GamePing(), TStateMode::smON) << "the state field was set before the error";
 
     // The next press is a real change again, not a busy warning.
-    caseReset.mode = RecordingReset::Mode::Normal;
-    caseTuning.failGameSet = false;
-    caseLog.clear();
+    rig.reset.mode = RecordingReset::Mode::Normal;
+    rig.tuning.failGameSet = false;
+    rig.log.clear();
     e.actGamePingExecuteExecute();
-    EXPECT_EQ(caseLog.front(), L"game set off");
+    EXPECT_EQ(rig.log.front(), L"game set off");
   }
 }
 

@@ -19,15 +19,11 @@ constexpr UINT kAnswer = WM_APP + 3;
 
 class ThrowingWindow : public Window<ThrowingWindow> {
 public:
+  static constexpr wchar_t kClassName[] = L"LagvaneThrowingWindow";
   ThrowingWindow() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Window<ThrowingWindow>::WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"LagvaneThrowingWindow";
-    RegisterClassExW(&wc);
-    CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                    wc.hInstance, this);
+    RegisterWindowClass();
+    CreateWindowExW(0, kClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
   }
   ~ThrowingWindow() {
     if (hwnd_) DestroyWindow(hwnd_);

@@ -50,15 +50,11 @@ std::vector<HWND> Children(HWND parent) {
 class TestForm : public Window<TestForm> {
 public:
   static constexpr LONG_PTR kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  static constexpr wchar_t kClassName[] = L"LagvaneSkinTestForm";
   TestForm() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Window<TestForm>::WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"LagvaneSkinTestForm";
-    RegisterClassExW(&wc);
-    CreateWindowExW(0, wc.lpszClassName, L"test", static_cast<DWORD>(kStyle), 100, 100, 300, 200, nullptr, nullptr,
-                    wc.hInstance, this);
+    RegisterWindowClass();
+    CreateWindowExW(0, kClassName, L"test", static_cast<DWORD>(kStyle), 100, 100, 300, 200, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
   }
   ~TestForm() {
     if (hwnd_) DestroyWindow(hwnd_);
