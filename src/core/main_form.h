@@ -148,9 +148,6 @@ private:
   TDllThreadFactory networkReset_;
   TModeEngine engine_{*this, *this, networkReset_, *this};
   int trayIndex_ = 0;
-  // The small button whose entry set the hand. The system may deliver the leave of one button
-  // after the entry into its neighbour, and that late leave must not take the neighbour's hand.
-  TImage* handOwner_ = nullptr;
 
   std::unique_ptr<TImage> imgBackground;
   std::unique_ptr<TImage> imgClose;

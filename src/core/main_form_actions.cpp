@@ -145,15 +145,10 @@ void TfrmMain::imgSetupClick() {
 }
 
 void TfrmMain::imgCursorMouseEnter(TImage* Sender) {
-  handOwner_ = Sender;
-  TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND));
+  TApplication::Instance().SetCursorOverrideFor(Sender, LoadCursorW(nullptr, IDC_HAND));
 }
 
-void TfrmMain::imgCursorMouseLeave(TImage* Sender) {
-  if (Sender != handOwner_) return;
-  handOwner_ = nullptr;
-  TApplication::Instance().SetCursorOverride(nullptr);
-}
+void TfrmMain::imgCursorMouseLeave(TImage* Sender) { TApplication::Instance().ReleaseCursorOverrideFor(Sender); }
 
 bool TfrmMain::ShowConfirmDialog(TKindMode kind) {
   TfrmMessageDialog dialog(hwnd_);

@@ -46,8 +46,19 @@ HWND TApplication::HintWindow() {
   return hintWindow_;
 }
 
+void TApplication::SetCursorOverrideFor(const void* control, HCURSOR cursor) noexcept {
+  SetCursorOverride(cursor);
+  cursorOwner_ = control;
+}
+
+void TApplication::ReleaseCursorOverrideFor(const void* control) noexcept {
+  if (cursorOwner_ && cursorOwner_ != control) return;
+  SetCursorOverride(nullptr);
+}
+
 void TApplication::SetCursorOverride(HCURSOR cursor) noexcept {
   cursorOverride_ = cursor;
+  cursorOwner_ = nullptr;
   if (cursor) {
     SetCursor(cursor);
   } else {

@@ -27,6 +27,12 @@ public:
   // each window answers for its own pointer again.
   HCURSOR CursorOverride() const noexcept { return cursorOverride_; }
   void SetCursorOverride(HCURSOR cursor) noexcept;
+  // The same on behalf of the control under the pointer, and its release by that control's
+  // leave. The system may deliver one control's leave after its neighbour's entry: that late leave
+  // leaves the neighbour's pointer alone. A pointer set by no control is cleared by any leave.
+  void SetCursorOverrideFor(const void* control, HCURSOR cursor) noexcept;
+  void ReleaseCursorOverrideFor(const void* control) noexcept;
+  const void* CursorOverrideOwner() const noexcept { return cursorOwner_; }
 
   // Runs the message loop until a quit message or Terminate.
   void Run();
@@ -47,6 +53,7 @@ private:
   UINT hintPause_ = 500;
   HWND hintWindow_ = nullptr;
   HCURSOR cursorOverride_ = nullptr;
+  const void* cursorOwner_ = nullptr;
   bool terminated_ = false;
 };
 

@@ -72,15 +72,10 @@ void TfrmMessageDialog::FormShow() {
 }
 
 void TfrmMessageDialog::ImgYesMouseEnter(TImage* Sender) {
-  handOwner_ = Sender;
-  TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND));
+  TApplication::Instance().SetCursorOverrideFor(Sender, LoadCursorW(nullptr, IDC_HAND));
 }
 
-void TfrmMessageDialog::ImgYesMouseLeave(TImage* Sender) {
-  if (Sender != handOwner_) return;
-  handOwner_ = nullptr;
-  TApplication::Instance().SetCursorOverride(nullptr);
-}
+void TfrmMessageDialog::ImgYesMouseLeave(TImage* Sender) { TApplication::Instance().ReleaseCursorOverrideFor(Sender); }
 
 int TfrmMessageDialog::ShowModal() {
   FormShow();
@@ -112,7 +107,9 @@ int TfrmMessageDialog::ShowModal() {
   }
   ShowWindow(hwnd_, SW_HIDE);
   // A hand shown over Yes or No would otherwise stay: the pointer never leaves a closed bubble.
-  if (handOwner_) ImgYesMouseLeave(handOwner_);
+  for (TImage* area : {ImgYes.get(), imgNo.get()}) {
+    if (TApplication::Instance().CursorOverrideOwner() == area) ImgYesMouseLeave(area);
+  }
   if (quit) {
     // The loop that ends the program must see it too.
     PostQuitMessage(static_cast<int>(msg.wParam));

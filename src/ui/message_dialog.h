@@ -57,6 +57,4 @@ private:
   std::unique_ptr<TImage> ImgYes;
   std::unique_ptr<TImage> imgNo;
   int modalResult_ = 0;
-  // The hit area whose entry set the hand; a late leave of the other area leaves it be.
-  TImage* handOwner_ = nullptr;
 };

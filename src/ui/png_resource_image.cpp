@@ -53,11 +53,11 @@ void TPNGResourceImage::SetImageMode(TStateMode value) {
 }
 
 void TPNGResourceImage::ImageMouseEnter() {
-  TApplication::Instance().SetCursorOverride(LoadCursorW(nullptr, IDC_HAND));
+  TApplication::Instance().SetCursorOverrideFor(FImage, LoadCursorW(nullptr, IDC_HAND));
   if (FImage) FImage->SetPicture(FImageOver);
 }
 
 void TPNGResourceImage::ImageMouseLeave() {
   SetImageMode(FImageMode);
-  TApplication::Instance().SetCursorOverride(nullptr);
+  TApplication::Instance().ReleaseCursorOverrideFor(FImage);
 }

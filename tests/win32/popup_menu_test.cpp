@@ -150,7 +150,7 @@ TEST_F(MainWindowMenu, TheStatusLabelsFontAndTheHintPauseAreTheFormsOwn) {
 }
 
 // The pointer is read in the program's own process: a cursor handle means nothing in another.
-TEST_F(MainWindowMenu, ThePointerIsAHandOverTheSmallButtonsEvenFromOneToTheNext) {
+TEST_F(MainWindowMenu, ThePointerIsAHandOverEveryButtonEvenFromOneToTheNext) {
   const HWND form = form_->Handle();
   SetForegroundWindow(form);
   const RECT r = driver::WindowRectOf(form);
@@ -170,8 +170,8 @@ TEST_F(MainWindowMenu, ThePointerIsAHandOverTheSmallButtonsEvenFromOneToTheNext)
         1500ms);
   };
   // Straight from button to button, where the leave of one comes after the entry into the next;
-  // then onto the two big buttons, which keep the ordinary pointer. (Wine sends a button no
-  // leave while the pointer is on the skin, so the skin itself is not a step here.)
+  // then onto a divider, which keeps the ordinary pointer. (Wine sends a button no leave while the
+  // pointer is on the skin, so the skin is only the first step.)
   struct Step {
     const char* name;
     int x, y;
@@ -179,8 +179,8 @@ TEST_F(MainWindowMenu, ThePointerIsAHandOverTheSmallButtonsEvenFromOneToTheNext)
   };
   for (const Step step : {Step{"skin", 120, 8, false}, Step{"close", 233, 9, true}, Step{"minimise", 201, 9, true},
                           Step{"settings", 218, 9, true}, Step{"homepage", 203, 27, true},
-                          Step{"partner", 231, 27, true}, Step{"game button", 22, 22, false},
-                          Step{"internet button", 175, 27, false}}) {
+                          Step{"partner", 231, 27, true}, Step{"game button", 22, 22, true},
+                          Step{"internet button", 175, 27, true}, Step{"divider", 189, 27, false}}) {
     SCOPED_TRACE(step.name);
     EXPECT_EQ(handAt(step.x, step.y), step.hand);
   }
