@@ -22,12 +22,24 @@ RequestExecutionLevel admin
 !include "LogicLib.nsh"
 !include "WinMessages.nsh"
 !include "FileFunc.nsh"
+!include "WordFunc.nsh"
+!include "x64.nsh"
 
 !define PRODUCT "LAGVANE"
 !define PUBLISHER "LAGVANE"
 !define PRODUCT_KEY "SOFTWARE\LAGVANE"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\LAGVANE"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; Active Setup runs the StubPath of this entry once for each user at their next log-on, and again
+; whenever Version grows: it is how every user of the machine gets the per-user values.
+!define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\LAGVANE"
+; Active Setup records under the same path in HKCU which version it has run for that user; for an
+; entry of the 32-bit view on 64-bit Windows it keeps that record under Wow6432Node.
+!define USER_ACTIVE_SETUP_KEY_32 "Software\Wow6432Node\Microsoft\Active Setup\Installed Components\LAGVANE"
+; The per-user values as a registry file that reg.exe imports for each user.
+!define USER_VALUES_FILE "LAGVANE-user.reg"
+; Active Setup versions are written with commas.
+!searchreplace ACTIVE_SETUP_VERSION "${VERSION}" "." ","
 ; The main window of a running LAGVANE: its class and caption.
 !define MAIN_CLASS "TfrmMain"
 !define MAIN_CAPTION "LAGVANE"
@@ -73,6 +85,7 @@ VIAddVersionKey /LANG=1042 "LegalCopyright" "${PUBLISHER}"
 
 LangString CloseFailed 1042 "실행 중인 LAGVANE이 종료되지 않았습니다.$\r$\nLAGVANE을 종료한 뒤 다시 시도하십시오."
 LangString FilesLocked 1042 "LAGVANE 파일을 바꿀 수 없습니다. 파일을 사용 중인 프로그램을 종료하십시오."
+LangString NewerInstalled 1042 "더 새로운 버전의 LAGVANE이 이미 설치되어 있습니다.$\r$\n$\r$\n설치된 버전: $0$\r$\n이 설치 프로그램의 버전: ${VERSION}"
 
 ; Ends a running LAGVANE the way a user's quit does: a close request to its main window runs the
 ; close query, which removes the active mode's tweaks; then waits for the process to end. It is
@@ -163,10 +176,33 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Records in the current user's profile that Active Setup need not run this version's entry for
+; them: the installer has just written their values itself, and a second run would mark the next
+; start as a first run again.
+!macro MARK_USER_DONE
+  WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
+  !if "${ARCH}" != "amd64"
+    ${If} ${RunningX64}
+      WriteRegStr HKCU "${USER_ACTIVE_SETUP_KEY_32}" "Version" "${ACTIVE_SETUP_VERSION}"
+    ${EndIf}
+  !endif
+!macroend
+
 Function .onInit
   !if "${ARCH}" == "amd64"
     SetRegView 64
   !endif
+  ; A newer installed version is never replaced by this one: nothing is changed, a silent run ends
+  ; with a failure code. The same version (a repair) and an older one are replaced.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  ${If} $0 != ""
+    ${VersionCompare} "$0" "${VERSION}" $1
+    ${If} $1 == 1
+      MessageBox MB_OK|MB_ICONSTOP "$(NewerInstalled)" /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 Section "LAGVANE" SecMain
@@ -181,6 +217,13 @@ Section "LAGVANE" SecMain
   File "${PROGRAM}/NetworkControl.dll"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; What each user's profile gets: the same two values this installer writes below. The file is
+  ; plain ASCII, which reg.exe reads from Windows XP on.
+  FileOpen $0 "$INSTDIR\${USER_VALUES_FILE}" w
+  FileWrite $0 'REGEDIT4$\r$\n$\r$\n[HKEY_CURRENT_USER\${PRODUCT_KEY}]$\r$\n'
+  FileWrite $0 '"LAGVANE.exe"="${VERSION}"$\r$\n"NeedOptimization"=""$\r$\n'
+  FileClose $0
+
   ; Shortcuts for every user, as the program's folder is the machine's.
   SetShellVarContext all
   CreateShortcut "$SMPROGRAMS\LAGVANE.lnk" "$INSTDIR\LAGVANE.exe" "" "$INSTDIR\LAGVANE.exe" 0
@@ -190,6 +233,15 @@ Section "LAGVANE" SecMain
   ; makes the next start a first run. The autostart value is the user's and stays as it is.
   WriteRegStr HKCU "${PRODUCT_KEY}" "LAGVANE.exe" "${VERSION}"
   WriteRegStr HKCU "${PRODUCT_KEY}" "NeedOptimization" ""
+  !insertmacro MARK_USER_DONE
+
+  ; Every other user gets them at their next log-on, from a system tool that runs as the user
+  ; without asking for rights, so that nothing of the program runs at log-on.
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "ComponentID" "${PRODUCT}"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$SYSDIR\reg.exe" import "$INSTDIR\${USER_VALUES_FILE}"'
+  WriteRegDWORD HKLM "${ACTIVE_SETUP_KEY}" "IsInstalled" 1
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -235,6 +287,7 @@ Section "Uninstall"
   Call un.WaitUntilWritable
   Delete "$INSTDIR\LAGVANE.exe"
   Delete "$INSTDIR\NetworkControl.dll"
+  Delete "$INSTDIR\${USER_VALUES_FILE}"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
@@ -242,6 +295,15 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\LAGVANE.lnk"
   SetShellVarContext current
 
+  ; No user is given the values any more; the other users' values stay in their profiles, which an
+  ; uninstaller running as one user cannot reach.
+  DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
+  DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
+  !if "${ARCH}" != "amd64"
+    ${If} ${RunningX64}
+      DeleteRegKey HKCU "${USER_ACTIVE_SETUP_KEY_32}"
+    ${EndIf}
+  !endif
   DeleteRegKey HKCU "${PRODUCT_KEY}"
   ; Last, so that the entry stays listed while anything of ours is left.
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr std::uint64_t kMaxChunkSize = std::uint64_t{1} << 60;
-constexpr std::uint64_t kMaxContentLength = std::uint64_t{1} << 60;
-
 char LowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
@@ -49,14 +46,22 @@ std::optional<int> ParseStatusLine(std::string_view line) {
   return code;
 }
 
+// Appends one digit to a number read in `base`, refusing to pass `bound`. The test comes before the
+// multiplication, so no digit string, however long, can wrap the value round to a small one.
+bool AppendDigit(std::uint64_t& value, unsigned base, unsigned digit, std::uint64_t bound) noexcept {
+  if (digit > bound || value > (bound - digit) / base) return false;
+  value = value * base + digit;
+  return true;
+}
+
 std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
   text = TrimBlanks(text);
   if (text.empty()) return std::nullopt;
   std::uint64_t value = 0;
   for (char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-    if (value > kMaxContentLength) return std::nullopt;
+    if (!IsDigit(c) || !AppendDigit(value, 10, static_cast<unsigned>(c - '0'), AnswerParser::kMaxContentLength)) {
+      return std::nullopt;
+    }
   }
   return value;
 }
@@ -239,16 +244,15 @@ bool AnswerParser::OnChunkSizeLine(std::string_view line) {
   if (line.empty()) return Fail(AnswerError::kBadChunk);
   std::uint64_t size = 0;
   for (char c : line) {
-    int digit;
+    unsigned digit;
     if (IsDigit(c)) {
-      digit = c - '0';
+      digit = static_cast<unsigned>(c - '0');
     } else if (LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f') {
-      digit = LowerAscii(c) - 'a' + 10;
+      digit = static_cast<unsigned>(LowerAscii(c) - 'a' + 10);
     } else {
       return Fail(AnswerError::kBadChunk);
     }
-    size = size * 16 + static_cast<unsigned>(digit);
-    if (size > kMaxChunkSize) return Fail(AnswerError::kBadChunk);
+    if (!AppendDigit(size, 16, digit, AnswerParser::kMaxChunkSize)) return Fail(AnswerError::kBadChunk);
   }
   if (size == 0) {
     state_ = State::kTrailers;

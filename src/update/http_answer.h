@@ -40,6 +40,9 @@ public:
   static constexpr std::size_t kMaxLineLength = 8192;
   static constexpr std::size_t kMaxHeaderLines = 100;
   static constexpr int kMaxInterimAnswers = 16;
+  // The largest chunk size and Content-Length read; a larger one is an error.
+  static constexpr std::uint64_t kMaxChunkSize = std::uint64_t{1} << 60;
+  static constexpr std::uint64_t kMaxContentLength = std::uint64_t{1} << 60;
 
   struct Step {
     AnswerStatus status;

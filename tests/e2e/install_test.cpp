@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -424,4 +425,153 @@ TEST_F(Installer, TheSelfUpdateLoopEndsWithTheAnnouncedVersionInstalledAndNothin
   const std::wstring downloaded = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"lagvanesetup.exe";
   EXPECT_EQ(FileBytes(downloaded), installerBytes);
   WaitUntil([&] { return DeleteFileW(downloaded.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; }, 10s);
+}
+
+namespace {
+
+const std::wstring kActiveSetupKey = L"Software\\Microsoft\\Active Setup\\Installed Components\\LAGVANE";
+
+std::wstring Dotted(std::initializer_list<int> parts) {
+  std::wstring text;
+  for (int part : parts) text += (text.empty() ? L"" : L".") + std::to_wstring(part);
+  return text;
+}
+
+// Active Setup writes its versions with commas.
+std::wstring ActiveSetupVersion(std::wstring version) {
+  std::replace(version.begin(), version.end(), L'.', L',');
+  return version;
+}
+
+// Runs a command line as Windows does for an Active Setup entry at a user's log-on; its exit code.
+std::optional<DWORD> RunCommandLine(std::wstring commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return std::nullopt;
+  }
+  UniqueHandle process(info.hProcess);
+  UniqueHandle thread(info.hThread);
+  if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 99);
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  return code;
+}
+
+// The installer over an installation that claims another version, and the machine-wide entry
+// that gives every user the per-user values; leaves the prefix as it found it.
+class InstallerOverAnInstallation : public Installer {
+protected:
+  void SetUp() override {
+    Installer::SetUp();
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey);
+    reg::DeleteTree(HKEY_CURRENT_USER, kActiveSetupKey);
+  }
+  void TearDown() override {
+    Installer::TearDown();
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey);
+    reg::DeleteTree(HKEY_CURRENT_USER, kActiveSetupKey);
+  }
+
+  // Makes the installed copy look like `version` with a program of its own, so that whether the
+  // installer replaced anything shows.
+  void PretendInstalled(const std::wstring& version) {
+    reg::WriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", version);
+    reg::WriteString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe", version);
+    reg::DeleteValue(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization");
+    reg::WriteString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version", ActiveSetupVersion(version));
+    std::ofstream(fs::path(kInstalledExe), std::ios::binary | std::ios::trunc) << kOtherProgram;
+  }
+  void ExpectUntouched(const std::wstring& version) {
+    EXPECT_EQ(FileBytes(kInstalledExe), kOtherProgram);
+    EXPECT_TRUE(FileBytes(kInstallDir + L"\\NetworkControl.dll") == FileBytes(BinDir() + L"\\NetworkControl.dll"));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), version);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe"), version);
+    EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version"), ActiveSetupVersion(version));
+  }
+
+  static constexpr const char* kOtherProgram = "the installed program";
+};
+
+}  // namespace
+
+TEST_F(InstallerOverAnInstallation, ASilentInstallNeverReplacesANewerVersionButRepairsAndUpgrades) {
+  static_assert(LAGVANE_VERSION_MAJOR >= 1, "the older cases need a version below this one");
+  constexpr int kMajor = LAGVANE_VERSION_MAJOR, kMinor = LAGVANE_VERSION_MINOR, kPatch = LAGVANE_VERSION_PATCH,
+                kTweak = LAGVANE_VERSION_TWEAK;
+  const struct {
+    std::wstring installed;
+    bool replaced;
+  } cases[] = {
+      {Dotted({kMajor + 1}), false},
+      {Dotted({kMajor, kMinor + 1}), false},
+      {Dotted({kMajor, kMinor, kPatch, kTweak + 1}), false},
+      {kVersion + L".1", false},
+      {kVersion, true},
+      {kVersion + L".0", true},
+      {Dotted({kMajor - 1, 99, 99, 99}), true},
+  };
+  ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.installed));
+    PretendInstalled(c.installed);
+    const std::optional<DWORD> code = RunSilentInstaller();
+    ASSERT_TRUE(code.has_value());
+    if (c.replaced) {
+      EXPECT_EQ(*code, 0u);
+      EXPECT_TRUE(FileBytes(kInstalledExe) == FileBytes(BinDir() + L"\\LAGVANE.exe")) << "the program replaced";
+      EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), kVersion);
+      EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe"), kVersion);
+      EXPECT_TRUE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
+    } else {
+      EXPECT_EQ(*code, 2u);
+      ExpectUntouched(c.installed);
+    }
+  }
+}
+
+TEST_F(InstallerOverAnInstallation, WithItsPagesItTellsWhyItWillNotReplaceANewerVersion) {
+  ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
+  const std::wstring newer = Dotted({LAGVANE_VERSION_MAJOR + 1, 0, 0, 0});
+  PretendInstalled(newer);
+
+  AppProcess installer = AppProcess::Start(L"", L"lagvanesetup.exe");
+  const std::optional<MessageBoxInfo> box = WaitForMessageBox(installer.Id(), 60s);
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->text.rfind(L"더 새로운 버전의 LAGVANE이 이미 설치되어 있습니다.", 0), 0u) << testing::PrintToString(box->text);
+  EXPECT_NE(box->text.find(newer), std::wstring::npos) << "it names the installed version";
+  EXPECT_TRUE(box->hasIcon);
+  AnswerMessageBox(box->window, IDOK);
+  const std::optional<DWORD> code = installer.WaitForExit(30s);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_NE(*code, 0u);
+  EXPECT_EQ(FindAnyWindow(L"#32770", kInstallerCaption), nullptr) << "no page after the message";
+  ExpectUntouched(newer);
+}
+
+// Windows runs the entry's command once for each user at their next log-on; here another user is
+// played by the same profile with the values taken away.
+TEST_F(InstallerOverAnInstallation, EveryUserGetsTheInstalledVersionAndTheFirstRunMarkerAtTheirNextLogOn) {
+  ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version"), ActiveSetupVersion(kVersion));
+  EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"IsInstalled"), std::optional<DWORD>(1));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kActiveSetupKey, L"Version"), ActiveSetupVersion(kVersion))
+      << "the installing user has the values already and is not given them a second time";
+  const std::optional<std::wstring> stubPath = ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"StubPath");
+  ASSERT_TRUE(stubPath.has_value());
+
+  reg::DeleteTree(HKEY_CURRENT_USER, kProductKey);
+  EXPECT_EQ(RunCommandLine(*stubPath), std::optional<DWORD>(0)) << testing::PrintToString(*stubPath);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe"), kVersion);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"), std::optional<std::wstring>(L""));
+
+  ASSERT_TRUE(RunUninstaller(L"/S"));
+  EXPECT_FALSE(reg::KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey));
+  EXPECT_FALSE(reg::KeyExists(HKEY_CURRENT_USER, kActiveSetupKey));
+  EXPECT_TRUE(WaitUntil([] { return !Exists(kInstallDir); }, 10s)) << "the values file went with the program";
 }
