@@ -250,8 +250,8 @@ TSpeedUp& TfrmMain::Tuning() const {
   return *FSpeedUp;
 }
 
-void TfrmMain::SwitchGameSet(TStateMode state) { ::SwitchGameSet(Tuning(), state); }
-void TfrmMain::DoBrowserSpeedUp() { Tuning().DoBrowserSpeedUp(); }
+bool TfrmMain::SwitchGameSet(TStateMode state) { return ::SwitchGameSet(Tuning(), state); }
+bool TfrmMain::DoBrowserSpeedUp() { return Tuning().DoBrowserSpeedUp(); }
 void TfrmMain::DelBrowserSpeedUp() { Tuning().DelBrowserSpeedUp(); }
 bool TfrmMain::CheckBrowserSpeedUp() { return Tuning().CheckBrowserSpeedUp(); }
 bool TfrmMain::CheckPageLoadingUp() { return Tuning().CheckPageLoadingUp(); }

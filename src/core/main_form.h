@@ -115,8 +115,8 @@ private:
 
   // The mode engine's registry side, through the process-wide tuning object.
   TSpeedUp& Tuning() const;
-  void SwitchGameSet(TStateMode state) override;
-  void DoBrowserSpeedUp() override;
+  bool SwitchGameSet(TStateMode state) override;
+  bool DoBrowserSpeedUp() override;
   void DelBrowserSpeedUp() override;
   bool CheckBrowserSpeedUp() override;
   bool CheckPageLoadingUp() override;
