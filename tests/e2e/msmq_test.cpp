@@ -263,7 +263,7 @@ TEST_F(MsmqTest, TheMenuDuringASlowFirstRunChangesNothingAndItsQuitEndsTheProgra
   const POINT centre{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
   const auto chooseFromTray = [&](int steps) {
     RightClickAt(centre);
-    ASSERT_NE(WaitForMenu(app), nullptr) << "the tray's menu did not open";
+    ASSERT_NE(WaitForMenu(app, 10s), nullptr) << "the tray's menu did not open";
     ChooseMenuItem(steps);
     ASSERT_TRUE(WaitUntil([&] { return app.WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
   };
