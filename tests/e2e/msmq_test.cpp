@@ -290,3 +290,27 @@ TEST_F(MsmqTest, TheMenuDuringASlowFirstRunChangesNothingAndItsQuitEndsTheProgra
 }
 
 }  // namespace
+
+// Log-off while the first run's setup runs: nothing has been written yet, so the session may end
+// at once, and the program ends once its window is finished, without a crash and without a tweak.
+TEST_F(MsmqTest, ASessionEndDuringTheFirstRunIsAllowedAtOnceAndTheProgramEndsAfterCreation) {
+  RunAs(L"win7");
+  MarkFirstRun();
+  SetEnvironmentVariableW(L"LAGVANE_OCSETUP_DELAY_MS", L"4000");
+  AppProcess app = AppProcess::Start();
+  ASSERT_NE(app.WaitForWindow(L"TfrmMessageDialogMSMQ", 20s), nullptr) << "the notice never showed";
+  HWND main = nullptr;
+  for (HWND w : TopLevelWindows(app.Id(), false)) {
+    if (ClassNameOf(w) == L"TfrmMain") main = w;
+  }
+  ASSERT_NE(main, nullptr);
+  DWORD_PTR allowed = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &allowed));
+  EXPECT_EQ(allowed, static_cast<DWORD_PTR>(TRUE));
+  SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr);
+  EXPECT_TRUE(app.Running()) << "the end did not wait for the setup";
+  EXPECT_EQ(app.WaitForExit(30s), std::optional<DWORD>(0));
+  EXPECT_EQ(OcsetupLog(), kInstallLine);
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
+  EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kMsmqParameters, L"TCPNoDelay"));
+}
