@@ -54,6 +54,9 @@ inline constexpr wchar_t kStatusWeb[] = L"인터넷 최적화 상태입니다";
 inline constexpr wchar_t kGameBusy[] = L"게임 최적화 실행중입니다. 잠시만 기다려주십시요.";
 inline constexpr wchar_t kWebBusy[] = L"인터넷 최적화 실행중입니다. 잠시만 기다려주십시요.";
 inline constexpr wchar_t kWarningCaption[] = L"Warning";
+// A mode switched on whose tweaks could not be written.
+inline constexpr wchar_t kNoAdminRights[] =
+    L"관리자 권한이 없어 최적화를 적용하지 못했습니다.\r\n라그베인을 관리자 권한으로 실행해 주십시오.";
 
 // The progress animation's opening texts and step texts.
 inline constexpr wchar_t kGameOpening[] = L"게임 레지스트리값 분석 중";

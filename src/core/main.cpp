@@ -68,12 +68,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     } catch (...) {
       app.HandleException();
     }
+    // Otherwise the program ends here: creation has shown its error, or the removal switch or a
+    // quit asked for during creation has ended it.
     if (created) {
       form->ShowFirstTime();
       app.Run();
-    } else if (form->Handle()) {
-      // Creation stopped at an error that has been shown: end as a close would.
-      SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
     }
   }
   mutex.reset();

@@ -77,14 +77,32 @@ bool TfrmMain::Create() {
       nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd) throw Exception(L"Cannot create the main window");
 
+  bool finished = false;
   try {
     CreateFormControls();
-    return FormCreate();
+    finished = FormCreate();
   } catch (...) {
-    // The remaining creation steps do not run; the entry ends the program once this is shown.
+    // The remaining creation steps do not run; the program ends once this is shown.
     TApplication::Instance().HandleException();
+  }
+  if (!finished) {
+    EndWithoutRemoval();
     return false;
   }
+  ready_ = true;
+  if (closePending_) {
+    // A quit asked for during creation: the ordinary close, with the state now known.
+    closePending_ = false;
+    CloseAndEnd();
+    return false;
+  }
+  return true;
+}
+
+void TfrmMain::EndWithoutRemoval() noexcept {
+  if (TrayIcon) TrayIcon->SetVisible(false);
+  FSpeedUp = nullptr;
+  TSpeedUp::ReleaseInstance();
 }
 
 bool TfrmMain::FormCreate() {
@@ -103,9 +121,15 @@ bool TfrmMain::FormCreate() {
     }
     return false;
   }
-  // 5. The first normal start: the marker goes whether or not anything was installed.
+  // 5. The first normal start: the marker goes whether or not anything was installed, and also
+  // when the installation stops at an error, so that the next start is not a first run again.
   if (FSpeedUp->Exists(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker)) {
-    InstallMSMQ();
+    try {
+      InstallMSMQ();
+    } catch (...) {
+      FSpeedUp->Delete(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker);
+      throw;
+    }
     FSpeedUp->Delete(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker);
   }
   // 6. The layered skin: no frame, the controls onto the control form, the mask's picture.
@@ -250,8 +274,8 @@ TSpeedUp& TfrmMain::Tuning() const {
   return *FSpeedUp;
 }
 
-void TfrmMain::SwitchGameSet(TStateMode state) { ::SwitchGameSet(Tuning(), state); }
-void TfrmMain::DoBrowserSpeedUp() { Tuning().DoBrowserSpeedUp(); }
+bool TfrmMain::SwitchGameSet(TStateMode state) { return ::SwitchGameSet(Tuning(), state); }
+bool TfrmMain::DoBrowserSpeedUp() { return Tuning().DoBrowserSpeedUp(); }
 void TfrmMain::DelBrowserSpeedUp() { Tuning().DelBrowserSpeedUp(); }
 bool TfrmMain::CheckBrowserSpeedUp() { return Tuning().CheckBrowserSpeedUp(); }
 bool TfrmMain::CheckPageLoadingUp() { return Tuning().CheckPageLoadingUp(); }
@@ -335,8 +359,9 @@ void TfrmMain::ShowMSMQNotice(const wchar_t* picture) {
 }
 
 void TfrmMain::CloseAndEnd() {
-  if (engine_.Executing()) {
-    // A running change still needs the tuning object: the close follows once it has finished.
+  if (!ready_ || engine_.Executing()) {
+    // The window being built or a running change still needs the tuning object: the close
+    // follows once that has finished.
     closePending_ = true;
     return;
   }
@@ -373,13 +398,23 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       CloseAndEnd();
       return 0;
     case WM_QUERYENDSESSION:
+      // While the window is being built nothing has been written yet, and the creation still
+      // needs the tuning object: the session may end at once.
+      if (!ready_) return TRUE;
       // Log-off or shutdown runs the same close query, so the tweaks never outlive the session.
+      // A change that is running then stops where it stands.
       if (!closeQueryDone_) {
         closeQueryDone_ = true;
         FormCloseQuery();
       }
+      engine_.Abandon();
       return TRUE;
     case WM_ENDSESSION:
+      // During creation the end follows once the window is finished.
+      if (!ready_) {
+        if (wParam) closePending_ = true;
+        return 0;
+      }
       // Whether the session ends or another program cancelled it, the tweaks and the tuning
       // object are gone: the program ends.
       if (closeQueryDone_) TApplication::Instance().Terminate();

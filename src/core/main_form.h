@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 class TSpeedUp;
@@ -37,8 +38,10 @@ public:
   // Destroys the window, which runs FormDestroy.
   ~TfrmMain();
 
-  // Creates the window and runs FormCreate. False when creation stopped at an error (it has been
-  // shown) or ended the program on purpose: the message loop must then not run.
+  // Creates the window and runs FormCreate. False when the program is to end here: creation
+  // stopped at an error (it has been shown), the removal switch was given, or a close was asked
+  // for while the window was being built (its close query has then run). The message loop must
+  // then not run.
   bool Create();
   // The message loop's first showing: places the window and runs FormShow.
   void ShowFirstTime();
@@ -61,6 +64,8 @@ public:
   void ppMenuPopup() { engine_.ppMenuPopup(); }
   // Asks in the speech bubble whether to leave the active mode for `kind`; true only on Yes.
   bool ShowConfirmDialog(TKindMode kind);
+  // Where the window stands on the screen, or for a minimised one where it comes back to.
+  POINT NormalTopLeft() const;
 
   static constexpr wchar_t kClassName[] = L"TfrmMain";
 
@@ -115,8 +120,8 @@ private:
 
   // The mode engine's registry side, through the process-wide tuning object.
   TSpeedUp& Tuning() const;
-  void SwitchGameSet(TStateMode state) override;
-  void DoBrowserSpeedUp() override;
+  bool SwitchGameSet(TStateMode state) override;
+  bool DoBrowserSpeedUp() override;
   void DelBrowserSpeedUp() override;
   bool CheckBrowserSpeedUp() override;
   bool CheckPageLoadingUp() override;
@@ -143,6 +148,11 @@ private:
   void ShowMSMQNotice(const wchar_t* picture);
   // Runs the close query once; a second close request after it only ends the loop.
   void CloseAndEnd();
+  // The end of a program whose window never finished: the tray icon goes and the tuning object
+  // is released, but no tweak is removed, since the state was never read from the registry.
+  void EndWithoutRemoval() noexcept;
+  // Wraps an action's handler so that it does nothing until the window is finished.
+  std::function<void()> WhenReady(std::function<void()> handler);
 
   TSpeedUp* FSpeedUp = nullptr;
   TDllThreadFactory networkReset_;
@@ -183,6 +193,9 @@ private:
   std::unique_ptr<TImageProgressBar> FProgressBarGame;
   std::unique_ptr<TImageProgressBar> FProgressBarWeb;
 
+  // Set once FormCreate has finished: until then the tray icon and the menu are live while the
+  // window is half built.
+  bool ready_ = false;
   bool closeQueryDone_ = false;
   bool closePending_ = false;
   bool shown_ = false;

@@ -37,17 +37,21 @@ void TfrmMain::CreateActions() {
     action.hint = hint;
     action.onExecute = handler;
   };
-  define(actOpen, texts::kActOpen, L"", [this] { actOpenExecute(); });
-  define(actGamePingExecute, texts::kActGamePing, texts::kHintGame, [this] { actGamePingExecuteExecute(); });
-  define(actWebPingExecute, texts::kActWebPing, texts::kHintWeb, [this] { actWebPingExecuteExecute(); });
-  define(actHomepage, texts::kActHomepage, texts::kHintHomepage, [this] { actHomepageExecute(); });
+  // The tray icon and the menu are live while the window is being built (the first-run MSMQ
+  // setup handles messages): what needs the finished window waits for it. The quit is deferred
+  // by the close itself; the autostart entry and hiding need nothing of the window.
+  define(actOpen, texts::kActOpen, L"", WhenReady([this] { actOpenExecute(); }));
+  define(actGamePingExecute, texts::kActGamePing, texts::kHintGame,
+         WhenReady([this] { actGamePingExecuteExecute(); }));
+  define(actWebPingExecute, texts::kActWebPing, texts::kHintWeb, WhenReady([this] { actWebPingExecuteExecute(); }));
+  define(actHomepage, texts::kActHomepage, texts::kHintHomepage, WhenReady([this] { actHomepageExecute(); }));
   define(actClose, texts::kActClose, texts::kHintQuit, [this] { actCloseExecute(); });
-  define(actMin, texts::kActMin, texts::kHintMinimise, [this] { actMinExecute(); });
+  define(actMin, texts::kActMin, texts::kHintMinimise, WhenReady([this] { actMinExecute(); }));
   define(actWindowStart, texts::kActWindowStart, L"", [this] { actWindowStartExecute(); });
-  define(actStayOnTop, texts::kActStayOnTop, L"", [this] { actStayOnTopExecute(); });
+  define(actStayOnTop, texts::kActStayOnTop, L"", WhenReady([this] { actStayOnTopExecute(); }));
   actStayOnTop.autoCheck = true;
   define(actFormHide, texts::kActFormHide, L"", [this] { actFormHideExecute(); });
-  define(actTovalin, texts::kActTovalin, texts::kHintTovalin, [this] { actTovalinExecute(); });
+  define(actTovalin, texts::kActTovalin, texts::kHintTovalin, WhenReady([this] { actTovalinExecute(); }));
 
   ppMenu.AddItem(L"N1", actOpen);
   ppMenu.AddSeparator(L"N2");
@@ -61,6 +65,12 @@ void TfrmMain::CreateActions() {
   ppMenu.AddItem(L"N9", actTovalin);
   ppMenu.AddItem(L"N7", actClose);
   ppMenu.OnPopup = [this] { ppMenuPopup(); };
+}
+
+std::function<void()> TfrmMain::WhenReady(std::function<void()> handler) {
+  return [this, handler = std::move(handler)] {
+    if (ready_) handler();
+  };
 }
 
 void TfrmMain::CreateTrayIcon() {
@@ -150,12 +160,32 @@ void TfrmMain::imgCursorMouseEnter(TImage* Sender) {
 
 void TfrmMain::imgCursorMouseLeave(TImage* Sender) { TApplication::Instance().ReleaseCursorOverrideFor(Sender); }
 
+POINT TfrmMain::NormalTopLeft() const {
+  RECT bounds{};
+  GetWindowRect(hwnd_, &bounds);
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof(placement);
+  // A minimised window stands at its parking place, far off the screen; its normal place is where
+  // it comes back to.
+  if (!IsIconic(hwnd_) || !GetWindowPlacement(hwnd_, &placement)) return {bounds.left, bounds.top};
+  POINT topLeft{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
+  // The normal place is in work-area coordinates unless the window is a tool window.
+  if ((GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromRect(&placement.rcNormalPosition, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      topLeft.x += monitor.rcWork.left - monitor.rcMonitor.left;
+      topLeft.y += monitor.rcWork.top - monitor.rcMonitor.top;
+    }
+  }
+  return topLeft;
+}
+
 bool TfrmMain::ShowConfirmDialog(TKindMode kind) {
   TfrmMessageDialog dialog(hwnd_);
   dialog.SetMode(kind);
-  RECT main{};
-  GetWindowRect(hwnd_, &main);
-  const TBubblePlacement place = PlaceBubble(main.left, main.top, kind);
+  const POINT origin = NormalTopLeft();
+  const TBubblePlacement place = PlaceBubble(origin.x, origin.y, kind);
   dialog.SetIsTop(place.isTop);
   dialog.YesArea().SetBounds(kBubbleYesLeft, place.hitTop, kBubbleHitWidth, kBubbleHitHeight);
   dialog.NoArea().SetBounds(kBubbleNoLeft, place.hitTop, kBubbleHitWidth, kBubbleHitHeight);

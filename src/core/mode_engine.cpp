@@ -3,8 +3,10 @@
 #include "common/error.h"
 #include "common/texts.h"
 
-
 namespace {
+
+// Thrown inside a change that Abandon has ended, and caught by the change's guard.
+struct TChangeAbandoned {};
 
 constexpr TProgressStep kGameSteps[] = {
     {2, texts::kGameStep2}, {6, texts::kGameStep6}, {8, texts::kGameStep8},
@@ -46,8 +48,14 @@ const wchar_t* TModeEngine::StatusTextOf(TKindMode kind) noexcept {
   }
 }
 
+void TModeEngine::StopIfAbandoned() const {
+  if (abandoned_) throw TChangeAbandoned{};
+}
+
 template <typename Action>
 void TModeEngine::Guarded(const wchar_t* busyText, Action action) {
+  // Before the restore the state is not known yet; after the session's end nothing may change.
+  if (!restored_ || abandoned_) return;
   if (bExecute) {
     ui_.ShowWarning(busyText);
     return;
@@ -58,7 +66,11 @@ void TModeEngine::Guarded(const wchar_t* busyText, Action action) {
     bool& flag;
     ~Clear() { flag = false; }
   } clear{bExecute};
-  action();
+  try {
+    action();
+  } catch (const TChangeAbandoned&) {
+    // The session's close query has already removed what this change had written.
+  }
 }
 
 void TModeEngine::actGamePingExecuteExecute() {
@@ -66,6 +78,7 @@ void TModeEngine::actGamePingExecuteExecute() {
     if (WebPing() == TStateMode::smOFF) {
       SetKindMode(GamePing() == TStateMode::smOFF ? TKindMode::kmGame : TKindMode::kmNone);
     } else if (ui_.ConfirmSwitch(TKindMode::kmGame)) {
+      StopIfAbandoned();
       SetKindMode(TKindMode::kmGame);
     }
   });
@@ -76,6 +89,7 @@ void TModeEngine::actWebPingExecuteExecute() {
     if (GamePing() == TStateMode::smOFF) {
       SetKindMode(WebPing() == TStateMode::smOFF ? TKindMode::kmWeb : TKindMode::kmNone);
     } else if (ui_.ConfirmSwitch(TKindMode::kmWeb)) {
+      StopIfAbandoned();
       SetKindMode(TKindMode::kmWeb);
     }
   });
@@ -98,6 +112,15 @@ void TModeEngine::SetKindMode(TKindMode value) {
       SetWebPing(TStateMode::smON);
       break;
   }
+  // A mode whose tweaks could not be written stays off, and the user learns why.
+  const bool refused = (value == TKindMode::kmGame && GamePing() != TStateMode::smON) ||
+                       (value == TKindMode::kmWeb && WebPing() != TStateMode::smON);
+  if (refused) {
+    FKindMode = TKindMode::kmNone;
+    ShowKind(TKindMode::kmNone);
+    ui_.ShowWarning(texts::kNoAdminRights);
+    return;
+  }
   ShowKind(value);
 }
 
@@ -107,8 +130,14 @@ void TModeEngine::ShowKind(TKindMode kind) {
 }
 
 void TModeEngine::SetGamePing(TStateMode value) {
+  StopIfAbandoned();
   FGamePing = value;
-  SetGamePingReg(value);
+  if (!SetGamePingReg(value)) {
+    // Nothing of the set is left written, so the network is not reset and the mode stays off.
+    FGamePing = FGamePingReg = TStateMode::smOFF;
+    SetGamePingImage(TStateMode::smOFF);
+    return;
+  }
   std::unique_ptr<INetworkResetWorker> worker = networkReset_.CreateWorker();
   if (worker) worker->Start();
   PlayProgress(TKindMode::kmGame);
@@ -130,24 +159,27 @@ void TModeEngine::SetGamePing(TStateMode value) {
 }
 
 void TModeEngine::SetWebPing(TStateMode value) {
+  StopIfAbandoned();
   FWebPing = value;
-  SetWebPingReg(value);
+  if (!SetWebPingReg(value)) {
+    FWebPing = FWebPingReg = TStateMode::smOFF;
+    SetWebPingImage(TStateMode::smOFF);
+    return;
+  }
   PlayProgress(TKindMode::kmWeb);
   SetWebPingImage(value);
 }
 
-void TModeEngine::SetGamePingReg(TStateMode value) {
+bool TModeEngine::SetGamePingReg(TStateMode value) {
   FGamePingReg = value;
-  tuning_.SwitchGameSet(value);
+  return tuning_.SwitchGameSet(value);
 }
 
-void TModeEngine::SetWebPingReg(TStateMode value) {
+bool TModeEngine::SetWebPingReg(TStateMode value) {
   FWebPingReg = value;
-  if (value == TStateMode::smON) {
-    tuning_.DoBrowserSpeedUp();
-  } else {
-    tuning_.DelBrowserSpeedUp();
-  }
+  if (value == TStateMode::smON) return tuning_.DoBrowserSpeedUp();
+  tuning_.DelBrowserSpeedUp();
+  return true;
 }
 
 void TModeEngine::PlayProgress(TKindMode kind) {
@@ -166,6 +198,7 @@ void TModeEngine::PlayProgress(TKindMode kind) {
     if (const wchar_t* text = StepText(kind, i)) SetTextInfo(text);
     ui_.SetBarPosition(kind, i + 1);
     ui_.ProcessPendingEvents();
+    StopIfAbandoned();
     pause_.Sleep(pause);
   }
 }
@@ -208,11 +241,13 @@ void TModeEngine::InitControls() {
     SetKindMode(TKindMode::kmNone);
   }
   if (tuning_.LegacyKeyExists()) tuning_.DeleteLegacyKey();
+  restored_ = true;
 }
 
 void TModeEngine::ppMenuPopup() {
-  ui_.SetMenuCheck(TMenuCheck::actGamePingExecute, GamePing() == TStateMode::smON);
-  ui_.SetMenuCheck(TMenuCheck::actWebPingExecute, WebPing() == TStateMode::smON);
+  // Before the restore both modes would read as on.
+  ui_.SetMenuCheck(TMenuCheck::actGamePingExecute, restored_ && GamePing() == TStateMode::smON);
+  ui_.SetMenuCheck(TMenuCheck::actWebPingExecute, restored_ && WebPing() == TStateMode::smON);
   ui_.SetMenuCheck(TMenuCheck::actWindowStart, tuning_.CheckWindowStart());
   ui_.SetMenuCheck(TMenuCheck::actStayOnTop, ui_.Topmost());
 }

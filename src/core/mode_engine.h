@@ -45,8 +45,11 @@ class IModeTuning {
 public:
   virtual ~IModeTuning() = default;
   // Writes (smON) or removes (smOFF) "TCPNoDelay" and every interface's "TcpAckFrequency".
-  virtual void SwitchGameSet(TStateMode state) = 0;
-  virtual void DoBrowserSpeedUp() = 0;
+  // False when switching on could not write the set (no administrator rights); nothing of it is
+  // then left behind. Removing is silent and answers true.
+  virtual bool SwitchGameSet(TStateMode state) = 0;
+  // False, with nothing left behind, when the set could not be written.
+  virtual bool DoBrowserSpeedUp() = 0;
   virtual void DelBrowserSpeedUp() = 0;
   virtual bool CheckBrowserSpeedUp() = 0;
   virtual bool CheckPageLoadingUp() = 0;
@@ -111,6 +114,9 @@ public:
   void PlayProgress(TKindMode kind);
 
   bool Executing() const noexcept { return bExecute; }
+  // The session is ending and its close query has removed the tweaks: a change that is running
+  // stops where it stands, writes nothing more and shows nothing more, and no change starts.
+  void Abandon() noexcept { abandoned_ = true; }
 
   TKindMode KindMode() const noexcept { return FKindMode; }
   void SetKindMode(TKindMode value);
@@ -119,9 +125,10 @@ public:
   TStateMode WebPing() const noexcept { return FWebPing; }
   void SetWebPing(TStateMode value);
   TStateMode GamePingReg() const noexcept { return FGamePingReg; }
-  void SetGamePingReg(TStateMode value);
+  // False when switching the set on could not write it.
+  bool SetGamePingReg(TStateMode value);
   TStateMode WebPingReg() const noexcept { return FWebPingReg; }
-  void SetWebPingReg(TStateMode value);
+  bool SetWebPingReg(TStateMode value);
   std::wstring TextInfo() const { return ui_.StatusText(); }
   void SetTextInfo(const std::wstring& value) { ui_.SetStatusText(value); }
   TStateMode GamePingImage() const { return ui_.ButtonPicture(TKindMode::kmGame); }
@@ -138,6 +145,8 @@ private:
   template <typename Action>
   void Guarded(const wchar_t* busyText, Action action);
   void ShowKind(TKindMode kind);
+  // Leaves a change that Abandon has ended.
+  void StopIfAbandoned() const;
 
   IModeUserInterface& ui_;
   IModeTuning& tuning_;
@@ -145,6 +154,9 @@ private:
   IPause& pause_;
 
   bool bExecute = false;
+  bool abandoned_ = false;
+  // Until the restore has run, the state fields mean nothing (they all read smON).
+  bool restored_ = false;
   TKindMode FKindMode = TKindMode::kmNone;
   // The window object starts zeroed, so every state reads smON until something sets it.
   TStateMode FGamePing = TStateMode::smON;

@@ -37,26 +37,30 @@ std::int32_t TRegSet::ReadInteger(HKEY rootKey, const std::wstring& folder, cons
 }
 
 // A failed open leaves no key open, so the write that follows fails and is swallowed.
-void TRegSet::WriteString(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
+bool TRegSet::WriteString(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
                           const std::wstring& value) noexcept {
   CloseAtExit close(FReg);
   try {
     FReg.SetRootKey(rootKey);
     FReg.OpenKey(folder, true);
     FReg.WriteString(name, value);
+    return true;
   } catch (...) {
   }
+  return false;
 }
 
-void TRegSet::WriteInteger(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
+bool TRegSet::WriteInteger(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
                            std::int32_t value) noexcept {
   CloseAtExit close(FReg);
   try {
     FReg.SetRootKey(rootKey);
     FReg.OpenKey(folder, true);
     FReg.WriteInteger(name, value);
+    return true;
   } catch (...) {
   }
+  return false;
 }
 
 bool TRegSet::DeleteKey(HKEY rootKey, const std::wstring& folder) noexcept {

@@ -20,9 +20,10 @@ public:
 
   std::wstring ReadString(HKEY rootKey, const std::wstring& folder, const std::wstring& name) noexcept;
   std::int32_t ReadInteger(HKEY rootKey, const std::wstring& folder, const std::wstring& name) noexcept;
-  void WriteString(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
+  // True when the value was written; a failure is otherwise as silent as every other.
+  bool WriteString(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
                    const std::wstring& value) noexcept;
-  void WriteInteger(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
+  bool WriteInteger(HKEY rootKey, const std::wstring& folder, const std::wstring& name,
                     std::int32_t value) noexcept;
   bool DeleteKey(HKEY rootKey, const std::wstring& folder) noexcept;
   bool Delete(HKEY rootKey, const std::wstring& folder, const std::wstring& name) noexcept;

@@ -69,9 +69,15 @@ void TSpeedUp::DelPageLoadingUp() noexcept { DeleteKey(HKEY_LOCAL_MACHINE, kDial
 // Reads the key only, so it answers right for users who may not change it.
 bool TSpeedUp::CheckPageLoadingUp() noexcept { return Exists(HKEY_LOCAL_MACHINE, kDialogComments); }
 
-void TSpeedUp::DoBrowserSpeedUp() noexcept {
-  for (const DnsValue& value : kDnsValues)
-    WriteInteger(HKEY_LOCAL_MACHINE, kDnscacheParameters, value.name, value.data);
+bool TSpeedUp::DoBrowserSpeedUp() noexcept {
+  std::size_t written = 0;
+  for (const DnsValue& value : kDnsValues) {
+    if (!WriteInteger(HKEY_LOCAL_MACHINE, kDnscacheParameters, value.name, value.data)) break;
+    ++written;
+  }
+  if (written == std::size(kDnsValues)) return true;
+  for (std::size_t i = 0; i < written; ++i) Delete(HKEY_LOCAL_MACHINE, kDnscacheParameters, kDnsValues[i].name);
+  return false;
 }
 
 void TSpeedUp::DelBrowserSpeedUp() noexcept {
@@ -108,14 +114,18 @@ std::wstring GetExeName() {
   }
 }
 
-void SwitchGameSet(TRegSet& instance, TStateMode state) noexcept {
+bool SwitchGameSet(TRegSet& instance, TStateMode state) noexcept {
   const bool on = state == TStateMode::smON;
-  if (on)
-    instance.WriteInteger(HKEY_LOCAL_MACHINE, kMsmqParameters, kTcpNoDelay, 1);
-  else
-    instance.Delete(HKEY_LOCAL_MACHINE, kMsmqParameters, kTcpNoDelay);
-
+  // What switching on has written so far, for taking it back when a later write fails.
+  std::vector<std::wstring> written;
+  bool complete = true;
   try {
+    if (on) {
+      complete = instance.WriteInteger(HKEY_LOCAL_MACHINE, kMsmqParameters, kTcpNoDelay, 1);
+      if (complete) written.emplace_back(kMsmqParameters);
+    } else {
+      instance.Delete(HKEY_LOCAL_MACHINE, kMsmqParameters, kTcpNoDelay);
+    }
     // Enumerated anew each time, so switching off also reaches interfaces added since.
     TRegistry reg;
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -123,13 +133,22 @@ void SwitchGameSet(TRegSet& instance, TStateMode state) noexcept {
     std::vector<std::wstring> names;
     reg.GetKeyNames(names);
     for (const std::wstring& name : names) {
+      if (on && !complete) break;
       const std::wstring key = std::wstring(kInterfaces) + L"\\" + name;
-      if (on)
-        instance.WriteInteger(HKEY_LOCAL_MACHINE, key, kTcpAckFrequency, 1);
-      else
+      if (!on) {
         instance.Delete(HKEY_LOCAL_MACHINE, key, kTcpAckFrequency);
+      } else if (instance.WriteInteger(HKEY_LOCAL_MACHINE, key, kTcpAckFrequency, 1)) {
+        written.push_back(key);
+      } else {
+        complete = false;
+      }
     }
   } catch (...) {
-    // Only the list of names can fail to allocate; the interfaces are then left as they are.
+    // Only the lists of names can fail to allocate; a switch-on then counts as failed.
+    complete = !on;
   }
+  if (!on || complete) return true;
+  for (const std::wstring& key : written)
+    instance.Delete(HKEY_LOCAL_MACHINE, key, key == kMsmqParameters ? kTcpNoDelay : kTcpAckFrequency);
+  return false;
 }

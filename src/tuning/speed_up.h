@@ -19,7 +19,8 @@ public:
   void DoPageLoadingUp() noexcept;
   void DelPageLoadingUp() noexcept;
   bool CheckPageLoadingUp() noexcept;
-  void DoBrowserSpeedUp() noexcept;
+  // False when a value could not be written; the values it did write are then removed again.
+  bool DoBrowserSpeedUp() noexcept;
   void DelBrowserSpeedUp() noexcept;
   bool CheckBrowserSpeedUp() noexcept;
   void DoWindowStart();
@@ -31,5 +32,7 @@ public:
 std::wstring GetExeName();
 
 // Switches the game set: "TCPNoDelay" and every interface's "TcpAckFrequency", written for smON
-// and deleted for smOFF, through the given instance.
-void SwitchGameSet(TRegSet& instance, TStateMode state) noexcept;
+// and deleted for smOFF, through the given instance. False when switching on could not write a
+// value (typically no administrator rights); the values it did write are then removed again, so
+// the set is either whole or absent. Switching off is silent and answers true.
+bool SwitchGameSet(TRegSet& instance, TStateMode state) noexcept;

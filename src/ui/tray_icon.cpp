@@ -14,7 +14,29 @@ constexpr int kTraySize = 16;
 constexpr UINT kIconId = 1;
 constexpr UINT kRightReleaseMessage = TTrayIcon::kCallbackMessage + 1;
 
+// The message filter's "let it through" for each of its two functions (MSGFLT_ALLOW, MSGFLT_ADD).
+constexpr DWORD kFilterAllow = 1;
+constexpr DWORD kFilterAdd = 1;
+using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
+
 }  // namespace
+
+TMessageFilterChange AllowThroughMessageFilter(HWND window, UINT message) noexcept {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (!user32) return TMessageFilterChange::None;
+  // Through void(*)(), which GCC accepts as a cast between unrelated function types.
+  if (const auto perWindow = reinterpret_cast<ChangeWindowMessageFilterExFn>(
+          reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
+    return perWindow(window, message, kFilterAllow, nullptr) ? TMessageFilterChange::Window
+                                                             : TMessageFilterChange::None;
+  }
+  if (const auto processWide = reinterpret_cast<ChangeWindowMessageFilterFn>(
+          reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilter")))) {
+    return processWide(message, kFilterAdd) ? TMessageFilterChange::Process : TMessageFilterChange::None;
+  }
+  return TMessageFilterChange::None;
+}
 
 UniqueHIcon CreateTrayIconFromPng(const std::wstring& name) {
   const PngImage picture = LoadPngResourcePicture(GetModuleHandleW(nullptr), name);
@@ -60,6 +82,9 @@ TTrayIcon::TTrayIcon(std::vector<UniqueHIcon> images) : images_(std::move(images
                        GetModuleHandleW(nullptr), this)) {
     throw Exception(L"Cannot create the tray icon's window");
   }
+  // An elevated program hears nothing from an Explorer with ordinary rights unless it lets the
+  // message through, and would then never add its icon again after a restart.
+  if (taskbarCreated_ != 0) taskbarFilter_ = AllowThroughMessageFilter(hwnd_, taskbarCreated_);
 }
 
 TTrayIcon::~TTrayIcon() {

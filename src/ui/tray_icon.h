@@ -13,6 +13,14 @@
 // 128 or more are opaque.
 UniqueHIcon CreateTrayIconFromPng(const std::wstring& name);
 
+// How a message was let through the filter that keeps messages of lower-rights processes from an
+// elevated one: for one window (Windows 7 on), for the whole process (Vista), or not at all
+// (no such filter before Vista, or the call failed).
+enum class TMessageFilterChange { None, Window, Process };
+// Lets `message` reach `window` from processes of any rights, with the newest function the system
+// has, looked up at run time.
+TMessageFilterChange AllowThroughMessageFilter(HWND window, UINT message) noexcept;
+
 // The notification-area icon: an image list of icons, one of them shown. It lives on a hidden
 // window of its own that receives the icon's mouse messages and the taskbar's restart, after
 // which a visible icon is added again.
@@ -32,6 +40,8 @@ public:
   int IconIndex() const noexcept { return iconIndex_; }
   // Showing the index already shown changes nothing.
   void SetIconIndex(int index);
+  // How the taskbar's restart announcement was let through the message filter.
+  TMessageFilterChange TaskbarFilter() const noexcept { return taskbarFilter_; }
 
   std::function<void()> OnDblClick;
   // The right button was released over the icon; the point is the pointer's.
@@ -45,6 +55,7 @@ private:
 
   std::vector<UniqueHIcon> images_;
   UINT taskbarCreated_ = 0;
+  TMessageFilterChange taskbarFilter_ = TMessageFilterChange::None;
   bool visible_ = false;
   int iconIndex_ = 0;
 };

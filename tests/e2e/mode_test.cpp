@@ -352,3 +352,85 @@ TEST_F(Modes, TheCloseButtonHidesTheWindowWhileGameStaysOnAndTheQuitItemUndoesIt
   EXPECT_EQ(Calls().size(), 4u) << "quitting resets nothing";
   EXPECT_TRUE(WaitUntil([] { return TrayIconWindows().empty(); }, 5s));
 }
+
+// A close request during a change waits for the change, then the close query removes its tweaks.
+TEST_F(Modes, ACloseRequestDuringAChangeEndsTheProgramOnceTheChangeHasFinished) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kGameStep6, 10s));
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(app_->Running()) << "the close did not wait for the change";
+  EXPECT_EQ(app_->WaitForExit(40s), std::optional<DWORD>(0));
+  EXPECT_TRUE(GameSetGone());
+  EXPECT_EQ(Calls().size(), 4u) << "the change's reset ran to its end, and the close reset nothing";
+}
+
+// Log-off in the middle of a confirmed game -> internet switch: the session's query removes the
+// tweaks at once, and the rest of the change writes nothing and shows no box.
+TEST_F(Modes, ASessionEndDuringAChangeRemovesTheTweaksAndTheChangeStopsSilently) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
+  Click(web_);
+  const HWND bubble = app_->WaitForWindow(L"TfrmMessageDialog", 5s);
+  ASSERT_NE(bubble, nullptr);
+  std::this_thread::sleep_for(500ms);
+  const RECT b = WindowRectOf(bubble);
+  ClickAt({b.left + 98 + 27, b.top + 48 + 9});
+  // Game off is under way.
+  ASSERT_TRUE(LabelBecomes(texts::kGameStep11, 10s));
+  DWORD_PTR allowed = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &allowed));
+  EXPECT_EQ(allowed, static_cast<DWORD_PTR>(TRUE));
+  EXPECT_TRUE(GameSetGone()) << "the query removed nothing";
+  // Other programs are asked too before the end comes; meanwhile the change would have run to
+  // its end (game off, its reset, internet on).
+  std::optional<MessageBoxInfo> box;
+  WaitUntil([&] { return (box = FindMessageBox(app_->Id())).has_value(); }, 10s);
+  EXPECT_FALSE(box.has_value()) << "a box during the session's end: " << testing::PrintToString(box ? box->text : L"");
+  if (box) AnswerMessageBox(box->window);
+  for (const auto& [name, value] : kWebValues) EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, name)) << name;
+  SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, nullptr);
+  EXPECT_EQ(app_->WaitForExit(20s), std::optional<DWORD>(0));
+  EXPECT_TRUE(GameSetGone());
+  for (const auto& [name, value] : kWebValues) EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, name)) << name;
+}
+
+// The bubble asked for from the tray while the window is minimised stands where it would for the
+// window's normal place, on the screen, not at the minimised window's parking place.
+TEST_F(Modes, TheBubbleFromAMinimisedWindowStandsOnTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 30s));
+  const RECT normal = WindowRectOf(window_);
+  ClickAt(At(201, 9));
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(window_) != FALSE; }, 5s)) << "the minimise button did nothing";
+  const RECT icon = WindowRectOf(TrayIconWindows().front());
+  RightClickAt({(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2});
+  const HWND menu = app_->WaitForWindow(L"#32768", 5s);
+  ASSERT_NE(menu, nullptr);
+  // A minimised window cannot take the foreground, so the keyboard never reaches the menu: its
+  // third line, 인터넷 최적화 실행, is clicked. Eight items and three half-height separators
+  // fill the menu inside a 3-pixel frame; the line's middle is three items down.
+  std::this_thread::sleep_for(500ms);
+  const RECT m = WindowRectOf(menu);
+  const double item = (m.bottom - m.top - 6) / 9.5;
+  ClickAt({(m.left + m.right) / 2, m.top + 3 + static_cast<int>(3 * item)});
+  const HWND bubble = app_->WaitForWindow(L"TfrmMessageDialog", 5s);
+  ASSERT_NE(bubble, nullptr) << "no bubble";
+  const RECT b = WindowRectOf(bubble);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(b.left, normal.left - 110);
+  EXPECT_EQ(b.top, normal.top - 89);
+  EXPECT_GE(b.top, work.top);
+  EXPECT_LE(b.bottom, work.bottom);
+  EXPECT_GE(b.right, work.left);
+  EXPECT_LE(b.left, work.right);
+  // No: game stays on.
+  std::this_thread::sleep_for(500ms);
+  ClickAt({b.left + 164 + 27, b.top + 48 + 9});
+  EXPECT_TRUE(WaitUntil([&] { return !app_->WaitForWindow(L"TfrmMessageDialog", 0ms); }, 5s));
+  EXPECT_TRUE(GameSetWritten());
+}

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace driver;
 
@@ -19,6 +20,11 @@ const std::wstring kMsmqParameters = L"SOFTWARE\\Microsoft\\MSMQ\\Parameters";
 const std::wstring kAppDefaults = L"Software\\Wine\\AppDefaults\\LAGVANE.exe";
 const std::string kInstallLine = "MSMQ-Container;MSMQ-Server\n";
 const std::string kRemovalLine = "MSMQ-Container;MSMQ-Server /uninstall /quiet /norestart\n";
+const std::wstring kInterfaces = L"SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
+const std::wstring kPresetInterface = kInterfaces + L"\\{E2E00000-0000-0000-0000-0000000000C1}";
+const std::wstring kDnscache = L"SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters";
+const wchar_t* const kDnsNames[] = {L"CachehHashTableBucketSize", L"CachehHashTableSize", L"MaxCacheEntryTtlLimit",
+                                    L"MaxSOACacheEntryTtlLimit"};
 
 std::wstring SystemDirectory() {
   wchar_t path[MAX_PATH] = {};
@@ -39,8 +45,11 @@ protected:
   }
 
   void TearDown() override {
-    for (const wchar_t* name : {L"LAGVANE_OCSETUP_LOG", L"LAGVANE_OCSETUP_DELAY_MS", L"LAGVANE_OCSETUP_EXIT"})
+    for (const wchar_t* name : {L"LAGVANE_OCSETUP_LOG", L"LAGVANE_OCSETUP_DELAY_MS", L"LAGVANE_OCSETUP_EXIT",
+                                L"LAGVANE_CONNECT_LOG"})
       SetEnvironmentVariableW(name, nullptr);
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kPresetInterface);
+    for (const wchar_t* name : kDnsNames) reg::DeleteValue(HKEY_LOCAL_MACHINE, kDnscache, name);
     reg::DeleteTree(HKEY_CURRENT_USER, kAppDefaults);
     reg::DeleteTree(HKEY_LOCAL_MACHINE, kMsmqParameters);
     reg::DeleteTree(HKEY_CURRENT_USER, kProductKey);
@@ -65,6 +74,22 @@ protected:
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(20s), std::optional<DWORD>(0));
+  }
+
+  // Values set by the user by hand, which only the program's own close may remove.
+  static void PresetTweaks() {
+    reg::WriteDword(HKEY_LOCAL_MACHINE, kMsmqParameters, L"TCPNoDelay", 1);
+    reg::WriteDword(HKEY_LOCAL_MACHINE, kPresetInterface, L"TcpAckFrequency", 1);
+    DWORD data = 1;
+    for (const wchar_t* name : kDnsNames) reg::WriteDword(HKEY_LOCAL_MACHINE, kDnscache, name, data++);
+  }
+  static void ExpectPresetTweaksKept() {
+    EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kMsmqParameters, L"TCPNoDelay"), std::optional<DWORD>(1));
+    EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kPresetInterface, L"TcpAckFrequency"), std::optional<DWORD>(1));
+    DWORD data = 1;
+    for (const wchar_t* name : kDnsNames) {
+      EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kDnscache, name), std::optional<DWORD>(data++)) << name;
+    }
   }
 
   std::wstring ocsetup_ = SystemDirectory() + L"\\ocsetup.exe";
@@ -189,9 +214,12 @@ TEST_F(MsmqTest, AnOcsetupThatCannotStartIsReportedAndTheNoticeStays) {
   CloseNormally(app);
 }
 
-TEST_F(MsmqTest, AWorkgroupStoredAsTextIsShownDuringCreationAndTheProgramEnds) {
+// An error inside creation: shown, then the end, with the first run over and every value the
+// user had set by hand still there (the state was never read, so nothing is the program's).
+TEST_F(MsmqTest, AWorkgroupStoredAsTextIsShownDuringCreationAndTheProgramEndsTouchingNothing) {
   RunAs(L"win7");
   MarkFirstRun();
+  PresetTweaks();
   reg::WriteString(HKEY_LOCAL_MACHINE, kMsmqParameters, L"Workgroup", L"1");
   AppProcess app = AppProcess::Start();
   const auto box = WaitForMessageBox(app.Id(), 20s);
@@ -202,6 +230,87 @@ TEST_F(MsmqTest, AWorkgroupStoredAsTextIsShownDuringCreationAndTheProgramEnds) {
   AnswerMessageBox(box->window, IDOK);
   EXPECT_EQ(app.WaitForExit(20s), std::optional<DWORD>(0));
   EXPECT_EQ(OcsetupLog(), "");
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization")) << "the next start is a first run again";
+  ExpectPresetTweaksKept();
+  EXPECT_TRUE(WaitUntil([] { return TrayIconWindows().empty(); }, 5s));
+}
+
+TEST_F(MsmqTest, TheRemovalSwitchLeavesEveryValueTheUserSetByHand) {
+  RunAs(L"win7");
+  PresetTweaks();
+  reg::WriteDword(HKEY_LOCAL_MACHINE, kMsmqParameters, L"Workgroup", 1);
+  AppProcess app = AppProcess::Start(L"--UNINSTALL");
+  EXPECT_EQ(app.WaitForExit(30s), std::optional<DWORD>(0));
+  EXPECT_EQ(OcsetupLog(), kRemovalLine);
+  ExpectPresetTweaksKept();
+  EXPECT_TRUE(WaitUntil([] { return TrayIconWindows().empty(); }, 5s));
+}
+
+// While the first run's MSMQ setup runs, the tray icon and its menu are live on a window that is
+// still being built: its game item does nothing, a double click shows nothing, and its quit item
+// ends the program once the window is finished, with nothing written.
+TEST_F(MsmqTest, TheMenuDuringASlowFirstRunChangesNothingAndItsQuitEndsTheProgramAfterwards) {
+  RunAs(L"win7");
+  MarkFirstRun();
+  SetEnvironmentVariableW(L"LAGVANE_OCSETUP_DELAY_MS", L"8000");
+  const std::wstring connectLog = BinDir() + L"\\recording\\connect.log";
+  DeleteFileW(connectLog.c_str());
+  SetEnvironmentVariableW(L"LAGVANE_CONNECT_LOG", connectLog.c_str());
+  AppProcess app = AppProcess::Start(L"", L"recording\\LAGVANE.exe");
+  ASSERT_NE(app.WaitForWindow(L"TfrmMessageDialogMSMQ", 20s), nullptr) << "the notice never showed";
+  ASSERT_TRUE(WaitUntil([] { return !TrayIconWindows().empty(); }, 10s)) << "no tray icon";
+  const RECT icon = WindowRectOf(TrayIconWindows().front());
+  const POINT centre{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+  const auto chooseFromTray = [&](int steps) {
+    RightClickAt(centre);
+    ASSERT_NE(WaitForMenu(app, 10s), nullptr) << "the tray's menu did not open";
+    ChooseMenuItem(steps);
+    ASSERT_TRUE(WaitUntil([&] { return app.WaitForWindow(L"#32768", 0ms) == nullptr; }, 5s));
+  };
+
+  ASSERT_NO_FATAL_FAILURE(chooseFromTray(2));  // 게임 최적화 실행
+  DoubleClickAt(centre);
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(app.WaitForWindow(L"TfrmMain", 0ms), nullptr) << "the half-built window was shown";
+  ASSERT_NO_FATAL_FAILURE(chooseFromTray(8));  // 라그베인 종료
+  EXPECT_TRUE(app.Running()) << "the quit did not wait for the setup";
+
+  bool shownMain = false;
+  WaitUntil([&] {
+    shownMain = shownMain || app.WaitForWindow(L"TfrmMain", 0ms) != nullptr;
+    return !app.Running();
+  }, 40s);
+  EXPECT_EQ(app.WaitForExit(0s), std::optional<DWORD>(0));
+  EXPECT_FALSE(shownMain);
+  EXPECT_EQ(OcsetupLog(), kInstallLine);
+  EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kMsmqParameters, L"TCPNoDelay"));
+  EXPECT_EQ(GetFileAttributesW(connectLog.c_str()), INVALID_FILE_ATTRIBUTES) << "the network was reset";
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
+  EXPECT_TRUE(WaitUntil([] { return TrayIconWindows().empty(); }, 5s));
 }
 
 }  // namespace
+
+// Log-off while the first run's setup runs: nothing has been written yet, so the session may end
+// at once, and the program ends once its window is finished, without a crash and without a tweak.
+TEST_F(MsmqTest, ASessionEndDuringTheFirstRunIsAllowedAtOnceAndTheProgramEndsAfterCreation) {
+  RunAs(L"win7");
+  MarkFirstRun();
+  SetEnvironmentVariableW(L"LAGVANE_OCSETUP_DELAY_MS", L"4000");
+  AppProcess app = AppProcess::Start();
+  ASSERT_NE(app.WaitForWindow(L"TfrmMessageDialogMSMQ", 20s), nullptr) << "the notice never showed";
+  HWND main = nullptr;
+  for (HWND w : TopLevelWindows(app.Id(), false)) {
+    if (ClassNameOf(w) == L"TfrmMain") main = w;
+  }
+  ASSERT_NE(main, nullptr);
+  DWORD_PTR allowed = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &allowed));
+  EXPECT_EQ(allowed, static_cast<DWORD_PTR>(TRUE));
+  SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr);
+  EXPECT_TRUE(app.Running()) << "the end did not wait for the setup";
+  EXPECT_EQ(app.WaitForExit(30s), std::optional<DWORD>(0));
+  EXPECT_EQ(OcsetupLog(), kInstallLine);
+  EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
+  EXPECT_FALSE(reg::ValueExists(HKEY_LOCAL_MACHINE, kMsmqParameters, L"TCPNoDelay"));
+}

@@ -91,13 +91,19 @@ struct RecordingTuning : IModeTuning {
   bool windowStart = false;
   bool legacyKey = false;
   bool failGameSet = false;
+  // Writes refused, as for a user without administrator rights.
+  bool refuseWrites = false;
 
   explicit RecordingTuning(Log& l) : log(l) {}
-  void SwitchGameSet(TStateMode state) override {
+  bool SwitchGameSet(TStateMode state) override {
     log.push_back(std::wstring(L"game set ") + Name(state));
     if (failGameSet) throw Exception(L"registry gone");
+    return state == TStateMode::smOFF || !refuseWrites;
   }
-  void DoBrowserSpeedUp() override { log.push_back(L"web set on"); }
+  bool DoBrowserSpeedUp() override {
+    log.push_back(L"web set on");
+    return !refuseWrites;
+  }
   void DelBrowserSpeedUp() override { log.push_back(L"web set off"); }
   bool CheckBrowserSpeedUp() override { return browserLeft; }
   bool CheckPageLoadingUp() override { return pageLoading; }
@@ -518,6 +524,129 @@ TEST_F(ModeEngine, MenuChecksFollowTheModesTheAutostartEntryAndTopmost) {
     EXPECT_EQ(ui.checks[TMenuCheck::actWindowStart], c.windowStart);
     EXPECT_EQ(ui.checks[TMenuCheck::actStayOnTop], c.topmost);
   }
+}
+
+// Switching a mode on whose tweaks cannot be written: no network reset, no animation, the warning,
+// and every sign of the state shows no mode. Leaving the mode that was on still works.
+TEST_F(ModeEngine, AModeThatCannotBeWrittenStaysOffWithTheWarningAndNoReset) {
+  struct Case {
+    Start start;
+    bool gameAction;
+    Log outline;
+  };
+  const Log noRights = {L"tray 0", std::wstring(L"text ") + texts::kStatusNone,
+                        std::wstring(L"warning ") + texts::kNoAdminRights};
+  const auto join = [](Log head, const Log& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+  };
+  const Case cases[] = {
+      {Start::None, true, join({L"game set on", L"picture game off"}, noRights)},
+      {Start::None, false, join({L"web set on", L"picture web off"}, noRights)},
+      // The confirmed switch: the old mode goes off in full, the new one is refused.
+      {Start::Web, true, join({L"confirm game", L"web set off", L"picture web off", L"game set on", L"picture game off"},
+                              noRights)},
+      {Start::Game, false,
+       join({L"confirm web", L"game set off", L"worker created", L"worker started", L"wait 14000", L"worker released",
+             L"picture game off", L"web set on", L"picture web off"},
+            noRights)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "start " << static_cast<int>(c.start) << (c.gameAction ? " game" : " web"));
+    Rig rig;
+    rig.StartIn(c.start);
+    rig.tuning.refuseWrites = true;
+    c.gameAction ? rig.engine.actGamePingExecuteExecute() : rig.engine.actWebPingExecuteExecute();
+
+    Log outline;
+    for (const std::wstring& entry : rig.log) {
+      const bool statusText = entry == std::wstring(L"text ") + texts::kStatusNone ||
+                              entry == std::wstring(L"text ") + texts::kStatusGame ||
+                              entry == std::wstring(L"text ") + texts::kStatusWeb;
+      if (entry.starts_with(L"position") || entry.starts_with(L"pause") || entry.starts_with(L"show") ||
+          entry.starts_with(L"hide") || (entry.starts_with(L"text ") && !statusText)) {
+        continue;
+      }
+      outline.push_back(entry);
+    }
+    EXPECT_EQ(outline, c.outline);
+    EXPECT_EQ(rig.engine.GamePing(), TStateMode::smOFF);
+    EXPECT_EQ(rig.engine.WebPing(), TStateMode::smOFF);
+    EXPECT_EQ(rig.engine.KindMode(), TKindMode::kmNone);
+    EXPECT_EQ(rig.ui.status, texts::kStatusNone);
+    EXPECT_EQ(rig.ui.tray, 0);
+    EXPECT_EQ(rig.engine.GamePingImage(), TStateMode::smOFF);
+    EXPECT_EQ(rig.engine.WebPingImage(), TStateMode::smOFF);
+    rig.engine.ppMenuPopup();
+    EXPECT_FALSE(rig.ui.checks[TMenuCheck::actGamePingExecute]);
+    EXPECT_FALSE(rig.ui.checks[TMenuCheck::actWebPingExecute]);
+    EXPECT_FALSE(rig.engine.Executing());
+
+    // With the rights back, the next press switches the mode on.
+    rig.tuning.refuseWrites = false;
+    rig.engine.actGamePingExecuteExecute();
+    EXPECT_EQ(rig.engine.GamePing(), TStateMode::smON);
+    EXPECT_EQ(rig.ui.status, texts::kStatusGame);
+  }
+}
+
+// The session's close query has removed the tweaks in the middle of a change: the change stops
+// where it stands, writes nothing more and shows no box.
+TEST_F(ModeEngine, AnAbandonedChangeWritesNothingMoreAndShowsNothing) {
+  struct Case {
+    const char* name;
+    Start start;
+    bool gameAction;
+    int abandonAtEvent;  // the pending-events call during which the session ends
+  };
+  const Case cases[] = {
+      {"game on, during its animation", Start::None, true, 4},
+      {"game to internet, during game off", Start::Game, false, 4},
+      {"internet to game, during internet off", Start::Web, true, 4},
+      {"game to internet, during internet on", Start::Game, false, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.StartIn(c.start);
+    rig.reset.outcome = {TWaitOutcome::Kind::TimedOut, L""};
+    int events = 0;
+    std::size_t endedAt = 0;
+    rig.ui.onEvents = [&] {
+      if (++events != c.abandonAtEvent) return;
+      rig.engine.Abandon();
+      endedAt = rig.log.size();
+    };
+    c.gameAction ? rig.engine.actGamePingExecuteExecute() : rig.engine.actWebPingExecuteExecute();
+
+    ASSERT_GT(endedAt, 0u);
+    Log after(rig.log.begin() + static_cast<std::ptrdiff_t>(endedAt), rig.log.end());
+    for (const std::wstring& entry : after) {
+      EXPECT_EQ(entry.find(L" set "), std::wstring::npos) << "written after the end: " << testing::PrintToString(entry);
+      EXPECT_FALSE(entry.starts_with(L"message") || entry.starts_with(L"warning") || entry.starts_with(L"wait") ||
+                   entry.starts_with(L"position") || entry.starts_with(L"confirm"))
+          << testing::PrintToString(entry);
+    }
+    EXPECT_FALSE(rig.engine.Executing());
+    // Nothing starts any more.
+    rig.log.clear();
+    rig.engine.actGamePingExecuteExecute();
+    rig.engine.actWebPingExecuteExecute();
+    EXPECT_TRUE(rig.log.empty());
+  }
+}
+
+// Before the restore the state fields all read on: the menu marks neither mode and the actions
+// do nothing, so nothing is written on a state that was never read.
+TEST(ModeEngineBeforeRestore, MarksNoModeAndChangesNothing) {
+  Rig rig;
+  rig.engine.ppMenuPopup();
+  EXPECT_FALSE(rig.ui.checks[TMenuCheck::actGamePingExecute]);
+  EXPECT_FALSE(rig.ui.checks[TMenuCheck::actWebPingExecute]);
+  rig.engine.actGamePingExecuteExecute();
+  rig.engine.actWebPingExecuteExecute();
+  EXPECT_TRUE(rig.log.empty());
+  EXPECT_FALSE(rig.engine.Executing());
 }
 
 TEST(PlayProgress, AnyOtherKindDoesNothing) {

@@ -1,6 +1,7 @@
 // The main window's popup menu read in-process while it is open (menus are local to their
 // process under Wine), and the tray icon's image list built from the real pictures.
 
+#include "common/texts.h"
 #include "core/main_form.h"
 #include "driver.h"
 #include "registry_fixtures.h"
@@ -11,7 +12,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -214,6 +217,63 @@ TEST(MainWindowMenuWithAMode, MarksTheModeFoundAtStartAndTheTrayShowsItsPicture)
     driver::reg::DeleteValue(HKEY_LOCAL_MACHINE, msmq, L"TCPNoDelay");
     driver::reg::DeleteTree(HKEY_LOCAL_MACHINE, pageLoading);
   }
+}
+
+// Without administrator rights every machine-wide write is refused: a mode switched on shows the
+// program's warning box with the no-rights text, and the window, the tray and the menu show no
+// mode; nothing of either set is left in the registry.
+TEST_F(MainWindowMenu, DeniedWritesBringTheWarningAndLeaveNoMode) {
+  const std::wstring msmq = L"SOFTWARE\\Microsoft\\MSMQ";
+  const std::wstring dnscache = L"SYSTEM\\CurrentControlSet\\Services\\Dnscache";
+  regtest::KeySnapshot keepMsmq{HKEY_LOCAL_MACHINE, msmq};
+  regtest::KeySnapshot keepDnscache{HKEY_LOCAL_MACHINE, dnscache};
+  HWND label = nullptr;
+  for (HWND w : driver::TopLevelWindows(GetCurrentProcessId(), false)) {
+    if (GetWindow(w, GW_OWNER) == form_->Handle() && !label) label = FindWindowExW(w, nullptr, L"TLabel", nullptr);
+  }
+  ASSERT_NE(label, nullptr);
+  for (const bool game : {true, false}) {
+    SCOPED_TRACE(game ? "game" : "internet");
+    const auto before = std::make_pair(regtest::ReadTree(HKEY_LOCAL_MACHINE, msmq),
+                                       regtest::ReadTree(HKEY_LOCAL_MACHINE, dnscache));
+    regtest::DenyingRegistryApi user;
+    std::optional<driver::MessageBoxInfo> box;
+    {
+      ScopedRegistryApi asUser(user);
+      // The box holds this thread; another one reads and answers it.
+      auto answer = std::async(std::launch::async, [&, thread = GetCurrentThreadId()] {
+        box = driver::WaitForThreadMessageBox(thread, 10s);
+        if (box) driver::AnswerMessageBox(box->window, IDOK);
+      });
+      game ? form_->actGamePingExecuteExecute() : form_->actWebPingExecuteExecute();
+      answer.get();
+    }
+    ASSERT_TRUE(box.has_value()) << "no warning";
+    EXPECT_EQ(box->caption, L"Warning");
+    EXPECT_EQ(box->text, texts::kNoAdminRights);
+    EXPECT_TRUE(box->hasIcon);
+    EXPECT_GT(user.Denied(), 0u);
+    EXPECT_EQ(std::make_pair(regtest::ReadTree(HKEY_LOCAL_MACHINE, msmq), regtest::ReadTree(HKEY_LOCAL_MACHINE, dnscache)),
+              before);
+    EXPECT_EQ(driver::TextOf(label), texts::kStatusNone);
+    EXPECT_EQ(form_->TrayIndex(), 0);
+    EXPECT_EQ(form_->GamePing(), TStateMode::smOFF);
+    EXPECT_EQ(form_->WebPing(), TStateMode::smOFF);
+    const std::vector<MenuLine> menu = MenuFromSettingsButton(form_->Handle());
+    ASSERT_EQ(menu.size(), 11u);
+    EXPECT_FALSE(menu[2].checked);
+    EXPECT_FALSE(menu[3].checked);
+  }
+}
+
+// An elevated program must hear the taskbar's restart from an Explorer with ordinary rights.
+// Wine keeps no such filter, so what can be seen here is that the tray icon asked for it, with
+// the per-window function that every system from Windows 7 on has.
+TEST(TrayIconWindow, LetsTheTaskbarsRestartThroughTheMessageFilter) {
+  std::vector<UniqueHIcon> images;
+  images.push_back(CreateTrayIconFromPng(L"TRAY_NONE"));
+  TTrayIcon icon(std::move(images));
+  EXPECT_EQ(icon.TaskbarFilter(), TMessageFilterChange::Window);
 }
 
 TEST(TrayPictures, AreSixteenPixelIconsWithAOneBitMask) {

@@ -358,8 +358,9 @@ TEST_F(TuningTest, WithoutAdministratorRightsOnlyTheUsersOwnSetChanges) {
     EXPECT_EQ(speedUp.CheckGamePing(), c.gamePing);
     EXPECT_EQ(speedUp.CheckBrowserSpeedUp(), c.browserSpeedUp);
     EXPECT_EQ(speedUp.CheckPageLoadingUp(), c.pageLoadingUp);
-    for (TStateMode state : {TStateMode::smON, TStateMode::smOFF}) SwitchGameSet(speedUp, state);
-    speedUp.DoBrowserSpeedUp();
+    EXPECT_FALSE(SwitchGameSet(speedUp, TStateMode::smON));
+    SwitchGameSet(speedUp, TStateMode::smOFF);
+    EXPECT_FALSE(speedUp.DoBrowserSpeedUp());
     speedUp.DelBrowserSpeedUp();
     speedUp.DoPageLoadingUp();
     speedUp.DelPageLoadingUp();
@@ -408,6 +409,101 @@ TEST_F(TuningTest, NoHandleStaysOpenAfterAnySetOperation) {
     EXPECT_GT(tracer->Opened(), 0u);
     EXPECT_EQ(tracer->StrayCloses(), 0u);
   }
+}
+
+// Refuses the value writes that `refused` picks, as an access list on some keys or values would,
+// and passes everything else through.
+class RefusingSomeWrites : public TracingRegistryApi {
+public:
+  explicit RefusingSomeWrites(std::function<bool(const std::wstring& path, const std::wstring& name)> refused)
+      : refused_(std::move(refused)) {}
+  LSTATUS SetValueEx(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) override {
+    if (refused_(Where(key).path, name ? name : L"")) return ERROR_ACCESS_DENIED;
+    return TracingRegistryApi::SetValueEx(key, name, type, data, size);
+  }
+
+private:
+  std::function<bool(const std::wstring&, const std::wstring&)> refused_;
+};
+
+// Switching a set on says whether it could be written; one that cannot be written whole takes
+// back the values it wrote and leaves those it never reached (the keys it created stay, as
+// switching off leaves them).
+TEST_F(TuningTest, ASetThatCannotBeWrittenWholeSaysSoAndLeavesTheMachineAsItWas) {
+  struct Case {
+    const char* what;
+    std::function<bool(const std::wstring&, const std::wstring&)> refused;
+    bool gameWritten, browserWritten;
+  };
+  const auto contains = [](const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; };
+  const Case cases[] = {
+      {"nothing refused", [](const std::wstring&, const std::wstring&) { return false; }, true, true},
+      {"every machine-wide write refused", [](const std::wstring&, const std::wstring&) { return true; }, false, false},
+      {"the second interface refused", [&](const std::wstring& path, const std::wstring&) { return contains(path, L"{b}"); },
+       false, true},
+      {"TCPNoDelay refused", [&](const std::wstring&, const std::wstring& name) { return name == L"TCPNoDelay"; }, false,
+       true},
+      {"the third cache value refused",
+       [&](const std::wstring&, const std::wstring& name) { return name == L"MaxCacheEntryTtlLimit"; }, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteTree(kMachine, kMsmq);
+    DeleteTree(kMachine, kDnscache);
+    UseInterfaces({L"{a}", L"{b}", L"{c}"});
+    // Set by the user before: untouched by a switch-on that fails.
+    SetRawDword(kMachine, Interface(L"{c}"), L"TcpAckFrequency", 2);
+    RefusingSomeWrites seam(c.refused);
+    ScopedRegistryApi in(seam);
+
+    EXPECT_EQ(SwitchGameSet(speedUp, TStateMode::smON), c.gameWritten);
+    EXPECT_EQ(speedUp.DoBrowserSpeedUp(), c.browserWritten);
+    if (!c.gameWritten) {
+      EXPECT_FALSE(GetRaw(kMachine, kMsmqParameters, L"TCPNoDelay"));
+      EXPECT_FALSE(GetRaw(kMachine, Interface(L"{a}"), L"TcpAckFrequency"));
+      EXPECT_EQ(GetRaw(kMachine, Interface(L"{c}"), L"TcpAckFrequency"), (RawValue{REG_DWORD, DwordBytes(2)}));
+    } else {
+      EXPECT_TRUE(speedUp.CheckGamePing());
+    }
+    if (!c.browserWritten) {
+      for (const DnsValue& value : kDnsValues) EXPECT_FALSE(GetRaw(kMachine, kDnscacheParameters, value.name));
+    } else {
+      EXPECT_TRUE(speedUp.CheckBrowserSpeedUp());
+    }
+    // Removing stays silent and answers true whatever it could remove.
+    EXPECT_TRUE(SwitchGameSet(speedUp, TStateMode::smOFF));
+    speedUp.DelBrowserSpeedUp();
+    EXPECT_EQ(seam.Outstanding(), 0u);
+  }
+}
+
+// The shipped program is 32-bit and passes no view flag. On 64-bit Windows its game set must be
+// where the 64-bit system reads it: the MSMQ key is shared between the two views and SYSTEM is
+// never redirected. Checked from whichever side this build is, by reading the other view.
+TEST_F(TuningTest, TheGameSetIsSeenFromTheOtherRegistryView) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  const bool is64Bit = sizeof(void*) == 8;
+  if (!is64Bit && !wow64) GTEST_SKIP() << "32-bit Windows has one registry view";
+  const REGSAM otherView = is64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  UseInterfaces({L"{view}"});
+  SwitchGameSet(speedUp, TStateMode::smON);
+
+  const auto readOther = [&](const std::wstring& path, const wchar_t* name) -> std::optional<DWORD> {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(kMachine, path.c_str(), 0, KEY_QUERY_VALUE | otherView, &key) != ERROR_SUCCESS) return std::nullopt;
+    const UniqueHKey owner(key);
+    DWORD type = 0, data = 0, size = sizeof(data);
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+      return std::nullopt;
+    }
+    return data;
+  };
+  EXPECT_EQ(readOther(kMsmqParameters, L"TCPNoDelay"), std::optional<DWORD>(1));
+  EXPECT_EQ(readOther(Interface(L"{view}"), L"TcpAckFrequency"), std::optional<DWORD>(1));
+  SwitchGameSet(speedUp, TStateMode::smOFF);
+  EXPECT_EQ(readOther(kMsmqParameters, L"TCPNoDelay"), std::nullopt);
 }
 
 // The main window keeps a reference to the instance, so a second CreateInstance must not free it.
