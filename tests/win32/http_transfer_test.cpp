@@ -19,7 +19,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::wstring GetText(const ServerAddress& server, const char* path = "/version.dat",
-                     HttpTimeouts timeouts = kUpdateTimeouts) {
+                     HttpTimeouts timeouts = kManifestTimeouts) {
   return HttpGetText(server, path, timeouts);
 }
 
