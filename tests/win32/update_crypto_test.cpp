@@ -2,13 +2,16 @@
 // with manifests signed by the build tree's test keys.
 
 #include "common/unique_handle.h"
+#include "driver.h"
 #include "manifest_signer.h"
 #include "update/update_crypto.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 using fakes::SigningKey;
 
@@ -88,4 +91,23 @@ TEST(Sha256OfFile, HashesTheWholeFileFromItsStart) {
   }
   EXPECT_EQ(fakes::Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   std::filesystem::remove(path);
+}
+
+// The manifest the build wrote with the signing tool (openssl, as scripts/release signs) is taken
+// by the program's own check, and names the installer beside it.
+TEST(VerifiedUpdate, TakesTheBuildsManifestSignedByTheSigningTool) {
+  const auto bytesOf = [](const std::wstring& name) {
+    std::ifstream in(std::filesystem::path(driver::BinDir() + L"\\" + name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string manifest = bytesOf(L"version.dat");
+  const std::string installer = bytesOf(L"lagvanesetup.exe");
+  ASSERT_FALSE(installer.empty());
+  const std::optional<SignedUpdate> update = VerifiedUpdate(manifest);
+  ASSERT_TRUE(update.has_value()) << manifest;
+  EXPECT_EQ(update->version, L"" LAGVANE_VERSION_TEXT);
+  EXPECT_EQ(update->installerSize, installer.size());
+  const std::string hash = fakes::Sha256Hex(installer);
+  EXPECT_EQ(ParseSha256(std::wstring(hash.begin(), hash.end())), update->installerSha256);
+  EXPECT_EQ(manifest.rfind("LAGVANE.exe=" LAGVANE_VERSION_TEXT "\r\nlagvanesetup.exe.size=", 0), 0u);
 }

@@ -256,3 +256,19 @@ TEST(HoldVerifiedFile, HoldsAFileThatMatchesAgainstEveryWriterAndDeletesOneThatD
               L"버전 정보를 불러올 수 없습니다.");
   }
 }
+
+TEST(UpdateTransfers, TakeATextBodyOfUpTo64KiBAndRefuseALongerOne) {
+  LoopbackServer server;
+  const std::string fits = "LAGVANE.exe=1.0.0.2\r\n" + std::string(64 * 1024 - 21, 'x');
+  for (const char* path : {"/version.dat", "/log_db_update.html?SECTION=R&COMPANY=A"}) {
+    server.Script(path, {fakes::Ok(fits), fakes::Ok(fits + "x"), fakes::Ok(fits), fakes::Ok(fits + "x")});
+  }
+  EXPECT_TRUE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(server.Address()));
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"1.0.0.2");
+  EXPECT_EQ(ErrorOf([&] { GetServerVersion(L"LAGVANE.exe", server.Address()); }), L"버전 정보를 받을 수가 없습니다.");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"(no error)");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"The server's answer is too long.");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"(no error)");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"The server's answer is too long.");
+}
