@@ -108,6 +108,8 @@ inline constexpr wchar_t kAnswerBadContentLength[] = L"The server's answer has a
 inline constexpr wchar_t kAnswerBadChunk[] = L"The server's answer has an invalid chunk.";
 inline constexpr wchar_t kAnswerTooManyInterim[] = L"The server sent too many interim answers.";
 inline constexpr wchar_t kAnswerTextTooLong[] = L"The server's answer is too long.";
+// A download whose length is not the one the signed manifest gives.
+inline constexpr wchar_t kAnswerWrongLength[] = L"The server's answer does not have the expected length.";
 
 struct SocketErrorText {
   int code;

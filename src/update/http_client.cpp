@@ -10,6 +10,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -68,7 +69,19 @@ void SetBlocking(SOCKET socket, bool blocking) {
   if (ioctlsocket(socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) WinsockSession::ThrowSocketError(WSAGetLastError());
 }
 
-UniqueSocket Connect(const ServerAddress& server, DWORD timeoutMs) {
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void ThrowReadTimedOut() { throw Exception(texts::kReadTimedOut, L"EReadTimeout"); }
+
+// What is left of the whole transfer's bound, and whether it is shorter than one wait's own.
+DWORD WaitWithin(DWORD waitMs, Clock::time_point deadline, bool& cutByDeadline) {
+  const auto left = std::max<std::int64_t>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
+  cutByDeadline = left < static_cast<std::int64_t>(waitMs);
+  return cutByDeadline ? static_cast<DWORD>(left) : waitMs;
+}
+
+UniqueSocket Connect(const ServerAddress& server, DWORD timeoutMs, Clock::time_point deadline) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -88,7 +101,9 @@ UniqueSocket Connect(const ServerAddress& server, DWORD timeoutMs) {
     const int error = WSAGetLastError();
     if (error != WSAEWOULDBLOCK) WinsockSession::ThrowSocketError(error);
     bool failed = false;
-    if (!WaitUntilReady(socket.get(), false, timeoutMs, &failed)) {
+    bool cut = false;
+    if (!WaitUntilReady(socket.get(), false, WaitWithin(timeoutMs, deadline, cut), &failed)) {
+      if (cut) ThrowReadTimedOut();
       throw Exception(texts::kConnectTimedOut, L"EConnectTimeout");
     }
     int socketError = 0;
@@ -109,18 +124,29 @@ void SendAll(SOCKET socket, std::string_view bytes) {
   }
 }
 
-// Waits for the next data for at most the read time-out, then takes what has come; 0 at the close.
-int Receive(SOCKET socket, char* buffer, int size, DWORD timeoutMs) {
-  if (!WaitUntilReady(socket, true, timeoutMs)) throw Exception(texts::kReadTimedOut, L"EReadTimeout");
+// Waits for the next data for at most the read time-out and what is left of the whole transfer,
+// then takes what has come; 0 at the close.
+int Receive(SOCKET socket, char* buffer, int size, DWORD timeoutMs, Clock::time_point deadline) {
+  bool cut = false;
+  const DWORD wait = WaitWithin(timeoutMs, deadline, cut);
+  // A server that sends without pause is cut off by the whole bound too.
+  if (cut && wait == 0) ThrowReadTimedOut();
+  if (!WaitUntilReady(socket, true, wait)) ThrowReadTimedOut();
   const int received = recv(socket, buffer, size, 0);
   if (received == SOCKET_ERROR) WinsockSession::ThrowSocketError(WSAGetLastError());
   return received;
 }
 
-void ReadAnswer(SOCKET socket, DWORD timeoutMs, AnswerParser& parser, const BodySink& sink) {
+// Marks a failed answer whose body went beyond what is read of it; the status is the failure.
+struct DiscardLimitReached {};
+
+void ReadAnswer(SOCKET socket, const HttpTimeouts& timeouts, Clock::time_point deadline, AnswerParser& parser,
+                const BodySink& sink, const HeadCheck& onHead) {
   char buffer[16 * 1024];
+  bool headSeen = false;
+  std::size_t discarded = 0;
   while (parser.Status() == AnswerStatus::kNeedMore) {
-    const int received = Receive(socket, buffer, sizeof(buffer), timeoutMs);
+    const int received = Receive(socket, buffer, sizeof(buffer), timeouts.readMs, deadline);
     if (received == 0) {
       parser.Finish();
       break;
@@ -128,8 +154,19 @@ void ReadAnswer(SOCKET socket, DWORD timeoutMs, AnswerParser& parser, const Body
     std::string_view input(buffer, static_cast<std::size_t>(received));
     while (!input.empty()) {
       const AnswerParser::Step step = parser.Feed(input);
-      // A failed answer's body is read to its end and dropped.
-      if (!step.body.empty() && parser.Succeeded()) sink(step.body);
+      if (!headSeen && parser.HeadComplete()) {
+        headSeen = true;
+        if (parser.Succeeded() && onHead) onHead(parser);
+      }
+      if (!step.body.empty()) {
+        if (parser.Succeeded()) {
+          sink(step.body);
+        } else {
+          // A failed answer's body is read and dropped, but only so far.
+          discarded += step.body.size();
+          if (discarded > kMaxDiscardedBody) throw DiscardLimitReached{};
+        }
+      }
       input.remove_prefix(step.consumed);
       if (step.status != AnswerStatus::kNeedMore) break;
     }
@@ -163,13 +200,15 @@ std::optional<std::wstring> DecodeCodePage(std::uint32_t codePage, std::string_v
 }  // namespace
 
 std::optional<std::string> HttpGet(const ServerAddress& server, std::string_view pathAndQuery,
-                                   HttpTimeouts timeouts, const BodySink& sink) {
+                                   HttpTimeouts timeouts, const BodySink& sink, const HeadCheck& onHead) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeouts.totalMs);
   WinsockSession winsock;
   AnswerParser parser;
   try {
-    const UniqueSocket socket = Connect(server, timeouts.connectMs);
+    const UniqueSocket socket = Connect(server, timeouts.connectMs, deadline);
     SendAll(socket.get(), BuildRequest(server, pathAndQuery));
-    ReadAnswer(socket.get(), timeouts.readMs, parser, sink);
+    ReadAnswer(socket.get(), timeouts, deadline, parser, sink, onHead);
+  } catch (const DiscardLimitReached&) {
   } catch (const Exception&) {
     // Once a failed status has arrived, it is the failure, whatever then became of its body.
     if (!parser.HeadComplete() || parser.Succeeded()) throw;
@@ -179,20 +218,40 @@ std::optional<std::string> HttpGet(const ServerAddress& server, std::string_view
   return contentType ? std::optional<std::string>(*contentType) : std::nullopt;
 }
 
-std::wstring HttpGetText(const ServerAddress& server, std::string_view pathAndQuery, HttpTimeouts timeouts) {
+std::wstring HttpGetText(const ServerAddress& server, std::string_view pathAndQuery, HttpTimeouts timeouts,
+                         std::string* rawBody) {
   std::string body;
   const std::optional<std::string> contentType = HttpGet(server, pathAndQuery, timeouts, [&](std::string_view piece) {
     if (body.size() + piece.size() > kMaxTextBody) throw Exception(texts::kAnswerTextTooLong, L"EHttpAnswerError");
     body.append(piece);
   });
-  return DecodeText(body, TextCharset(contentType, body), DecodeCodePage);
+  std::wstring text = DecodeText(body, TextCharset(contentType, body), DecodeCodePage);
+  if (rawBody) *rawBody = std::move(body);
+  return text;
 }
 
-void HttpGetFile(const ServerAddress& server, std::string_view pathAndQuery, HANDLE file, HttpTimeouts timeouts) {
-  HttpGet(server, pathAndQuery, timeouts, [file](std::string_view piece) {
-    DWORD written = 0;
-    if (!WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) || written != piece.size()) {
-      throw Exception(SystemMessage(GetLastError()), L"EWriteError");
+void HttpGetFile(const ServerAddress& server, std::string_view pathAndQuery, HANDLE file, HttpTimeouts timeouts,
+                 std::optional<std::uint64_t> expectedLength) {
+  std::uint64_t written = 0;
+  const HeadCheck checkLength = [&](const AnswerParser& answer) {
+    const std::optional<std::string_view> announced = answer.FindHeader("Content-Length");
+    if (!announced) return;
+    std::uint64_t length = 0;
+    const auto [end, error] = std::from_chars(announced->data(), announced->data() + announced->size(), length);
+    if (error != std::errc() || end != announced->data() + announced->size() || length != *expectedLength) {
+      throw BodyLengthError();
     }
-  });
+  };
+  HttpGet(
+      server, pathAndQuery, timeouts,
+      [&](std::string_view piece) {
+        if (expectedLength && piece.size() > *expectedLength - written) throw BodyLengthError();
+        DWORD done = 0;
+        if (!WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &done, nullptr) || done != piece.size()) {
+          throw Exception(SystemMessage(GetLastError()), L"EWriteError");
+        }
+        written += done;
+      },
+      expectedLength ? checkLength : HeadCheck());
+  if (expectedLength && written != *expectedLength) throw BodyLengthError();
 }

@@ -7,6 +7,7 @@
 #include "update/http_client.h"
 #include "update/maker_server.h"
 #include "update/manifest.h"
+#include "update/update_crypto.h"
 
 #include <windows.h>
 
@@ -32,22 +33,24 @@ std::wstring FullPathOf(const std::wstring& fileName) {
 
 bool CheckUpdateServer(const ServerAddress& server) {
   try {
-    HttpGetText(server, kManifestPath, kUpdateTimeouts);
+    HttpGetText(server, kManifestPath, kManifestTimeouts);
     return true;
   } catch (...) {
     return false;
   }
 }
 
-std::wstring GetServerVersion(const std::wstring& key, const ServerAddress& server) {
+std::wstring GetServerVersion(const std::wstring& key, const ServerAddress& server, std::string* rawBody) {
   try {
-    return FindManifestValue(HttpGetText(server, kManifestPath, kUpdateTimeouts), key, EqualsIgnoringCaseInLocale);
+    return FindManifestValue(HttpGetText(server, kManifestPath, kManifestTimeouts, rawBody), key,
+                             EqualsIgnoringCaseInLocale);
   } catch (...) {
     throw Exception(texts::kCannotReceiveVersion);
   }
 }
 
-bool DownloadFile(const ServerAddress& server, std::string_view pathAndQuery, const std::wstring& fileName) {
+bool DownloadFile(const ServerAddress& server, std::string_view pathAndQuery, const std::wstring& fileName,
+                  std::optional<std::uint64_t> signedSize) {
   const HANDLE created = CreateFileW(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (created == INVALID_HANDLE_VALUE) {
@@ -55,13 +58,39 @@ bool DownloadFile(const ServerAddress& server, std::string_view pathAndQuery, co
     throw Exception(FormatFields(texts::kCannotCreateFile, {FullPathOf(fileName), SystemMessage(error)}),
                     L"EFCreateError");
   }
-  const UniqueHandle file(created);
+  UniqueHandle file(created);
   try {
-    HttpGetFile(server, pathAndQuery, file.get(), kUpdateTimeouts);
+    HttpGetFile(server, pathAndQuery, file.get(), kDownloadTimeouts, signedSize);
+  } catch (const BodyLengthError&) {
+    // Not the installer the maker signed: nothing of it is left to be started by hand.
+    file.reset();
+    DeleteFileW(fileName.c_str());
+    throw Exception(texts::kCannotLoadVersion);
   } catch (...) {
     throw Exception(texts::kCannotLoadVersion);
   }
   return true;
+}
+
+UniqueHandle HoldVerifiedFile(const std::wstring& fileName, std::uint64_t size, const Sha256Digest& sha256) {
+  const HANDLE opened =
+      CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  UniqueHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+  bool matches = false;
+  if (file) {
+    try {
+      LARGE_INTEGER length{};
+      matches = GetFileSizeEx(file.get(), &length) && static_cast<std::uint64_t>(length.QuadPart) == size &&
+                Sha256OfFile(file.get()) == sha256;
+    } catch (const Exception&) {
+    }
+  }
+  if (!matches) {
+    file.reset();
+    DeleteFileW(fileName.c_str());
+    throw Exception(texts::kCannotLoadVersion);
+  }
+  return file;
 }
 
 std::wstring GetTempDirectory() {

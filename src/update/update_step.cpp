@@ -3,6 +3,7 @@
 #include "common/texts.h"
 #include "tuning/reg_set.h"
 #include "update/maker_server.h"
+#include "update/update_crypto.h"
 #include "update/update_operations.h"
 #include "update/version.h"
 
@@ -27,7 +28,12 @@ bool IsBlank(const std::wstring& text) {
 UpdateOutcome RunUpdateStep(TRegSet& settings, const ServerAddress& server) {
   if (!CheckUpdateServer(server)) return UpdateOutcome::kGoOn;
   const std::wstring installed = settings.ReadString(HKEY_CURRENT_USER, kProductKey, kVersionName);
-  const std::wstring latest = GetServerVersion(kVersionName, server);
+  std::string manifest;
+  const std::wstring latest = GetServerVersion(kVersionName, server, &manifest);
+  // Only what the maker signed counts: any other manifest is as if the server could not be
+  // reached, and a signed version that is not newer (a replayed old manifest) is never offered.
+  const std::optional<SignedUpdate> update = VerifiedUpdate(manifest);
+  if (!update || !IsNewerVersion(update->version, installed)) return UpdateOutcome::kGoOn;
   if (IsLatestVersion(latest, installed)) return UpdateOutcome::kGoOn;
 
   if (MessageBoxW(nullptr, texts::kUpdateQuestion, texts::kUpdateCaption, MB_YESNO | MB_ICONWARNING) != IDYES) {
@@ -41,7 +47,9 @@ UpdateOutcome RunUpdateStep(TRegSet& settings, const ServerAddress& server) {
   }
   // The folder as the system gave it, with its closing backslash: no separator is added.
   const std::wstring installer = tempDirectory + kInstallerFileName;
-  if (DownloadFile(server, kInstallerPath, installer)) {
+  if (DownloadFile(server, kInstallerPath, installer, update->installerSize)) {
+    // Held from the check until the installer has started, so that what runs is what was checked.
+    const UniqueHandle checked = HoldVerifiedFile(installer, update->installerSize, update->installerSha256);
     // The installer runs on its own; whether it started is not looked at.
     ShellExecuteW(nullptr, L"Open", installer.c_str(), nullptr, nullptr, SW_SHOW);
   }

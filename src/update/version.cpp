@@ -1,5 +1,7 @@
 #include "update/version.h"
 
+#include <algorithm>
+
 namespace {
 
 // Codes 1 to 32: skipped around parts. A NUL has been cut off before any of this runs.
@@ -89,4 +91,22 @@ bool IsLatestVersion(std::wstring_view remote, std::wstring_view local) {
     if (!remoteNumber || !localNumber || *remoteNumber > *localNumber) return false;
   }
   return true;
+}
+
+bool IsNewerVersion(std::wstring_view remote, std::wstring_view local) {
+  const std::vector<std::wstring> remoteParts = SplitVersion(remote);
+  const std::vector<std::wstring> localParts = SplitVersion(local);
+  const auto numbers = [](const std::vector<std::wstring>& parts, std::size_t count) {
+    std::vector<std::int32_t> values(count, 0);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      const std::optional<std::int32_t> number = VersionPartNumber(parts[i]);
+      if (!number) return std::optional<std::vector<std::int32_t>>();
+      values[i] = *number;
+    }
+    return std::optional<std::vector<std::int32_t>>(std::move(values));
+  };
+  const std::size_t count = std::max(remoteParts.size(), localParts.size());
+  const auto remoteNumbers = numbers(remoteParts, count);
+  const auto localNumbers = numbers(localParts, count);
+  return remoteNumbers && localNumbers && *remoteNumbers > *localNumbers;
 }

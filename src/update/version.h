@@ -20,3 +20,9 @@ std::optional<std::int32_t> VersionPartNumber(std::wstring_view part);
 // every part is a number, and no part of the server's version is greater than the installed
 // version's part at the same place. The places are compared each on its own, not by significance.
 bool IsLatestVersion(std::wstring_view remote, std::wstring_view local);
+
+// Whether the server's version is newer than the installed one in the usual order of
+// significance: parts compared from the first, a missing trailing part counting as 0, so 2.0.0.0
+// is newer than 1.0.0.5 and 1.0 equals 1.0.0.0. A part of either that is not a number (by
+// VersionPartNumber) makes the two incomparable: never newer.
+bool IsNewerVersion(std::wstring_view remote, std::wstring_view local);

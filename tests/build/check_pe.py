@@ -12,7 +12,7 @@ import sys
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "comctl32.dll",
     "msvcrt.dll", "ws2_32.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll", "version.dll",
-    "msimg32.dll", "uxtheme.dll", "ntdll.dll",
+    "msimg32.dll", "uxtheme.dll", "ntdll.dll", "crypt32.dll",
 }
 MACHINES = {"i386": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24

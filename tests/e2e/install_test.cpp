@@ -5,6 +5,7 @@
 #include "common/texts.h"
 #include "driver.h"
 #include "maker_server.h"
+#include "manifest_signer.h"
 #include "version.h"
 
 #include <windows.h>
@@ -328,7 +329,7 @@ TEST_F(Installer, SilentUninstallEndsARunningLagvaneRemovesItsComponentsAndLeave
   ASSERT_TRUE(LabelBecomes(texts::kStatusWeb, 10s));
   ASSERT_TRUE(reg::ValueExists(HKEY_LOCAL_MACHINE, kDnscache, kWebValues[0]));
   // A newer version on the server must not hold the removal with an update question.
-  Server().AnswerAlways("/version.dat", fakes::Ok("LAGVANE.exe=99.0.0.0\r\n"));
+  Server().AnswerAlways("/version.dat", fakes::Ok(fakes::SignedManifest("99.0.0.0", "MZ")));
   const std::size_t requestsBefore = Server().Requests().size();
 
   // The command Programs and Features runs for a quiet removal.
@@ -368,8 +369,9 @@ TEST_F(Installer, TheSelfUpdateLoopEndsWithTheAnnouncedVersionInstalledAndNothin
   ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
   reg::DeleteValue(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization");
   SetInstalledVersion(L"0.9.0.0");
-  Server().AnswerAlways("/version.dat", fakes::Ok("LAGVANE.exe=" + std::string(LAGVANE_VERSION_TEXT) + "\r\n"));
+  // The maker's signed manifest for the installer this build made.
   const std::string installerBytes = FileBytes(BinDir() + L"\\lagvanesetup.exe");
+  Server().AnswerAlways("/version.dat", fakes::Ok(fakes::SignedManifest(LAGVANE_VERSION_TEXT, installerBytes)));
   Server().AnswerAlways("/lagvanesetup.exe", fakes::Ok(installerBytes, "application/octet-stream"));
 
   app_.emplace(AppProcess::Start(L"", kInstalledExe));

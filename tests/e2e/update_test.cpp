@@ -4,6 +4,7 @@
 #include "common/texts.h"
 #include "driver.h"
 #include "maker_server.h"
+#include "manifest_signer.h"
 
 #include <gtest/gtest.h>
 
@@ -88,10 +89,67 @@ protected:
     WithMakerServer::TearDown();
   }
 
-  // The server announces a newer version than the one installed.
-  void OfferAnUpdate() {
+  // The server announces, signed, a newer version than the one installed, and this installer.
+  void OfferAnUpdate(std::string_view installer = "MZ") {
     SetInstalledVersion(L"1.0.0.1");
-    Server().AnswerAlways("/version.dat", fakes::Ok("Other.exe=7.0\r\nLAGVANE.exe=1.0.0.2\r\n"));
+    Server().AnswerAlways("/version.dat",
+                          fakes::Ok(fakes::Signed("Other.exe=7.0\r\n" + fakes::InstallerEntries("1.0.0.2", installer))));
+  }
+
+  // The installer the fake one's bytes, as the tests serve it.
+  static std::string FakeInstaller() {
+    const std::string bytes = FileBytes(BinDir() + L"\\fake_installer.exe");
+    if (bytes.size() < 1000) throw std::runtime_error("no fake installer");
+    return bytes;
+  }
+
+  // Whether the fake installer has noted its start, and from where.
+  static std::optional<std::wstring> InstallerStartedFrom(std::chrono::milliseconds wait) {
+    std::optional<std::wstring> started;
+    WaitUntil(
+        [&] {
+          UniqueHKey key;
+          if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\LAGVANE-tests", 0, KEY_QUERY_VALUE, key.put()) !=
+              ERROR_SUCCESS) {
+            return false;
+          }
+          wchar_t value[MAX_PATH] = {};
+          DWORD size = sizeof(value) - sizeof(wchar_t);
+          if (RegQueryValueExW(key.get(), L"InstallerStarted", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size)) {
+            return false;
+          }
+          started = value;
+          return true;
+        },
+        wait);
+    return started;
+  }
+
+  // A run that offers the update, is answered Yes, and ends in the last-chance box of a failed
+  // download with exit code 1.
+  void ExpectAFailedDownload() {
+    AppProcess app = AppProcess::Start();
+    Answer(WaitForBox(app), IDYES);
+    const MessageBoxInfo box = WaitForBox(app);
+    EXPECT_EQ(box.caption, L"Application Error");
+    EXPECT_TRUE(std::regex_match(box.text, std::wregex(L"Exception Exception in module LAGVANE\\.exe at [0-9A-F]{8}\\.\r\n"
+                                                       L"버전 정보를 불러올 수 없습니다\\.\r\n")))
+        << "text: " << testing::PrintToString(box.text);
+    AnswerMessageBox(box.window);
+    Watch watch;
+    EXPECT_EQ(WaitForExitWatching(app, watch), std::optional<DWORD>(1));
+    EXPECT_FALSE(watch.sawMainWindow);
+  }
+
+  // A run that asks nothing and opens its window, as when the server cannot be reached.
+  void ExpectANormalStartWithoutAQuestion(const std::string& what) {
+    AppProcess app = AppProcess::Start();
+    const HWND window = app.MainWindow();
+    ASSERT_NE(window, nullptr) << what;
+    EXPECT_FALSE(FindMessageBox(app.Id()).has_value()) << what;
+    ASSERT_TRUE(Server().WaitForRequests(3, 20s)) << what;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(20s), std::optional<DWORD>(0)) << what;
   }
 
   // Answers a box and waits until it has gone, so that the next box found is a new one.
@@ -180,9 +238,8 @@ TEST_F(SelfUpdate, ASecondStartStillOffersTheUpdateBeforeItEndsSilently) {
 }
 
 TEST_F(SelfUpdate, AnAcceptedUpdateDownloadsTheInstallerStartsItAndEnds) {
-  OfferAnUpdate();
-  const std::string installerBytes = FileBytes(BinDir() + L"\\fake_installer.exe");
-  ASSERT_GT(installerBytes.size(), 1000u);
+  const std::string installerBytes = FakeInstaller();
+  OfferAnUpdate(installerBytes);
   Server().AnswerAlways("/lagvanesetup.exe", fakes::Ok(installerBytes, "application/octet-stream"));
 
   AppProcess app = AppProcess::Start();
@@ -193,24 +250,70 @@ TEST_F(SelfUpdate, AnAcceptedUpdateDownloadsTheInstallerStartsItAndEnds) {
   EXPECT_FALSE(watch.sawMutex) << "the program ends before the single-instance check";
 
   EXPECT_EQ(FileBytes(installer_), installerBytes);
-  std::wstring started;
-  WaitUntil(
-      [&] {
-        UniqueHKey key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\LAGVANE-tests", 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-          return false;
-        }
-        wchar_t value[MAX_PATH] = {};
-        DWORD size = sizeof(value) - sizeof(wchar_t);
-        if (RegQueryValueExW(key.get(), L"InstallerStarted", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size)) {
-          return false;
-        }
-        started = value;
-        return true;
-      },
-      20s);
-  EXPECT_EQ(_wcsicmp(started.c_str(), installer_.c_str()), 0) << "the downloaded installer ran: " << started.size();
+  const std::optional<std::wstring> started = InstallerStartedFrom(20s);
+  ASSERT_TRUE(started.has_value()) << "the downloaded installer never ran";
+  EXPECT_EQ(_wcsicmp(started->c_str(), installer_.c_str()), 0) << "the downloaded installer ran: " << started->size();
   EXPECT_EQ(Server().Requests(), (std::vector<std::string>{kManifestRequest, kManifestRequest, kInstallerRequest}));
+}
+
+TEST_F(SelfUpdate, AnInstallerThatIsNotTheSignedOneIsNeverStartedAndIsDeleted) {
+  const std::string installerBytes = FakeInstaller();
+  std::string tampered = installerBytes;
+  tampered[tampered.size() / 2] ^= 0x01;
+  const struct {
+    const char* what;
+    std::string served;
+  } cases[] = {
+      {"one byte changed", tampered},
+      {"one byte more", installerBytes + "!"},
+  };
+  for (const auto& c : cases) {
+    OfferAnUpdate(installerBytes);
+    Server().AnswerAlways("/lagvanesetup.exe", fakes::Ok(c.served, "application/octet-stream"));
+    ExpectAFailedDownload();
+    EXPECT_EQ(GetFileAttributesW(installer_.c_str()), INVALID_FILE_ATTRIBUTES) << c.what << ": deleted";
+    EXPECT_FALSE(InstallerStartedFrom(2s).has_value()) << c.what << ": never started";
+  }
+}
+
+TEST_F(SelfUpdate, AManifestWithoutTheMakersSignatureIsAsIfTheServerWereDown) {
+  const std::string entries = fakes::InstallerEntries("1.0.0.2", "MZ");
+  std::string altered = fakes::Signed(entries);
+  altered[altered.find("1.0.0.2") + 6] = '3';
+  const struct {
+    const char* what;
+    std::string manifest;
+  } cases[] = {
+      {"unsigned", entries},
+      {"altered after signing", altered},
+      {"signed by another key", fakes::Signed(entries, fakes::SigningKey::kOther)},
+      {"signed without the installer's hash", fakes::Signed("LAGVANE.exe=1.0.0.2\r\nlagvanesetup.exe.size=2\r\n")},
+  };
+  SetInstalledVersion(L"1.0.0.1");
+  for (const auto& c : cases) {
+    Server().AnswerAlways("/version.dat", fakes::Ok(c.manifest));
+    const std::size_t before = Server().Requests().size();
+    ExpectANormalStartWithoutAQuestion(c.what);
+    const std::vector<std::string> requests = Server().Requests();
+    EXPECT_EQ(std::vector<std::string>(requests.begin() + static_cast<std::ptrdiff_t>(before), requests.end()),
+              (std::vector<std::string>{kManifestRequest, kManifestRequest, kReportRequest}))
+        << c.what;
+  }
+}
+
+TEST_F(SelfUpdate, ASignedVersionThatIsNotNewerIsNeverOffered) {
+  const struct {
+    std::wstring installed;
+    std::string announced;
+  } cases[] = {
+      {L"1.0.0.1", "0.9.0.0"},  // an old manifest replayed
+      {L"2.0.0.0", "1.0.0.5"},  // newer place by place, older by significance
+  };
+  for (const auto& c : cases) {
+    SetInstalledVersion(c.installed);
+    Server().AnswerAlways("/version.dat", fakes::Ok(fakes::SignedManifest(c.announced, "MZ")));
+    ExpectANormalStartWithoutAQuestion(c.announced);
+  }
 }
 
 TEST_F(SelfUpdate, AManifestReadThatFailsAfterTheProbeEndsInTheApplicationErrorBox) {
@@ -233,17 +336,7 @@ TEST_F(SelfUpdate, AManifestReadThatFailsAfterTheProbeEndsInTheApplicationErrorB
 TEST_F(SelfUpdate, ADownloadAnswered404EndsInTheApplicationErrorBoxAndLeavesAnEmptyFile) {
   OfferAnUpdate();
   Server().AnswerAlways("/lagvanesetup.exe", {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!"});
-  AppProcess app = AppProcess::Start();
-  Answer(WaitForBox(app), IDYES);
-  const MessageBoxInfo box = WaitForBox(app);
-  EXPECT_EQ(box.caption, L"Application Error");
-  EXPECT_TRUE(std::regex_match(box.text, std::wregex(L"Exception Exception in module LAGVANE\\.exe at [0-9A-F]{8}\\.\r\n"
-                                                     L"버전 정보를 불러올 수 없습니다\\.\r\n")))
-      << "text: " << testing::PrintToString(box.text);
-  AnswerMessageBox(box.window);
-  Watch watch;
-  EXPECT_EQ(WaitForExitWatching(app, watch), std::optional<DWORD>(1));
-  EXPECT_FALSE(watch.sawMainWindow);
+  ExpectAFailedDownload();
   EXPECT_NE(GetFileAttributesW(installer_.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(FileBytes(installer_), "");
 }

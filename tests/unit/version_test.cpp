@@ -106,3 +106,41 @@ TEST(IsLatestVersion, ComparesEachPlaceOnItsOwn) {
         << testing::PrintToString(std::wstring(c.remote)) << " vs " << testing::PrintToString(std::wstring(c.local));
   }
 }
+
+TEST(IsNewerVersion, ComparesInOrderOfSignificanceWithMissingPartsAsZero) {
+  const struct {
+    std::wstring_view remote;
+    std::wstring_view local;
+    bool newer;
+  } cases[] = {
+      {L"1.0.0.2", L"1.0.0.1", true},
+      {L"1.0.0.2", L"1.0.0.2", false},
+      {L"1.0.0.2", L"1.0.0.3", false},
+      {L"1.0.0.5", L"2.0.0.0", false},
+      {L"2.0.0.0", L"1.9.9.9", true},
+      {L"1.10", L"1.9", true},
+      {L"1.0", L"1.0.0.0", false},
+      {L"1.0.0.1", L"1.0", true},
+      {L"1.0", L"1.0.0.1", false},
+      {L"1.0.0.0.1", L"1.0.0.0", true},
+      {L"1.0.0.2", L"", true},
+      {L"", L"1.0.0.1", false},
+      {L"", L"", false},
+      {L"0.0", L"", false},
+      {L"01.0.0.3", L"1.0.0.2", true},
+      {L"1.0.0.2 ", L"1.0.0.1", true},
+      {L"$10", L"15", true},
+      {L"1.0.0.-1", L"1.0.0.0", false},
+      {L"2147483647", L"2147483646", true},
+      // Not numbers on either side: the two cannot be ordered, so nothing is newer.
+      {L"1..0.3", L"1.0.0.2", false},
+      {L"2.0.0.a", L"1.0.0.0", false},
+      {L"2.0.0.0", L"1.0.0.a", false},
+      {L"2.0.0.2147483648", L"1.0.0.0", false},
+      {L"2.0.0.0.", L"1.0.0.0", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsNewerVersion(c.remote, c.local), c.newer)
+        << testing::PrintToString(std::wstring(c.remote)) << " vs " << testing::PrintToString(std::wstring(c.local));
+  }
+}

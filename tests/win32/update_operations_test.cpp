@@ -5,6 +5,7 @@
 #include "common/system_error.h"
 #include "common/unique_handle.h"
 #include "loopback_server.h"
+#include "manifest_signer.h"
 #include "update/update_operations.h"
 
 #include <gtest/gtest.h>
@@ -164,4 +165,110 @@ TEST(SendStartReport, AsksForTheReportPathAndPassesItsFailureOn) {
   EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"HTTP/1.1 503 Service Unavailable");
   ASSERT_EQ(server.Requests().size(), 2u);
   EXPECT_EQ(server.Requests()[0].rfind("GET /log_db_update.html?SECTION=R&COMPANY=A HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST(GetServerVersion, KeepsTheBodyAsReceivedBesideItsDecodedText) {
+  LoopbackServer server;
+  const std::string body = "LAGVANE.exe=1.0.0.2 \xEC\xB5\x9C\xEC\x8B\xA0\r\n";
+  server.Script("/version.dat", {fakes::Ok(body, "text/plain; charset=utf-8")});
+  std::string raw;
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address(), &raw), L"1.0.0.2 최신");
+  EXPECT_EQ(raw, body);
+}
+
+TEST(DownloadFile, OfASignedSizeDeletesAnAnswerOfAnotherLengthAndLeavesOtherFailuresAsTheyWere) {
+  LoopbackServer server;
+  const struct {
+    const char* what;
+    fakes::Reply reply;
+    bool fileStays;
+    std::string content;
+  } cases[] = {
+      {"as signed", fakes::Ok("MZ12"), true, "MZ12"},
+      {"announcing another length", fakes::Ok("MZ123"), false, ""},
+      {"longer than signed", {"HTTP/1.1 200 OK\r\n\r\nMZ123"}, false, ""},
+      {"a 404 announcing an enormous length",
+       {"HTTP/1.1 404 Not Found\r\nContent-Length: 99999999999999\r\n\r\n" + std::string(100000, 'x')}, true, ""},
+  };
+  TempFile target(L"lagvane-download-test.exe");
+  for (const auto& c : cases) {
+    server.Script("/lagvanesetup.exe", {c.reply});
+    const std::wstring error = ErrorOf([&] { DownloadFile(server.Address(), "/lagvanesetup.exe", target.Path(), 4); });
+    EXPECT_EQ(error, c.content.empty() ? L"버전 정보를 불러올 수 없습니다." : L"(no error)") << c.what;
+    EXPECT_EQ(GetFileAttributesW(target.Path().c_str()) != INVALID_FILE_ATTRIBUTES, c.fileStays) << c.what;
+    if (c.fileStays) {
+      EXPECT_EQ(FileBytes(target.Path()), c.content) << c.what;
+    }
+  }
+}
+
+TEST(HoldVerifiedFile, HoldsAFileThatMatchesAgainstEveryWriterAndDeletesOneThatDoesNot) {
+  TempFile target(L"lagvane-held-test.exe");
+  const std::string installer = "MZ the installer";
+  const auto write = [&](const std::string& bytes) {
+    std::ofstream(std::filesystem::path(target.Path()), std::ios::binary) << bytes;
+  };
+  const std::string hex = fakes::Sha256Hex(installer);
+  const Sha256Digest sha256 = *ParseSha256(std::wstring(hex.begin(), hex.end()));
+
+  write(installer);
+  {
+    const UniqueHandle held = HoldVerifiedFile(target.Path(), installer.size(), sha256);
+    const UniqueHandle writer(CreateFileW(target.Path().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                          0, nullptr));
+    EXPECT_EQ(writer.get(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileW(target.Path().c_str()));
+    const std::wstring other = target.Path() + L".other";
+    std::ofstream(std::filesystem::path(other), std::ios::binary) << "MZ another";
+    EXPECT_FALSE(MoveFileExW(other.c_str(), target.Path().c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(MoveFileExW(target.Path().c_str(), other.c_str(), MOVEFILE_REPLACE_EXISTING));
+    DeleteFileW(other.c_str());
+    // As the loader opens a program to start it.
+    const UniqueHandle reader(CreateFileW(target.Path().c_str(), GENERIC_READ | GENERIC_EXECUTE,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_NE(reader.get(), INVALID_HANDLE_VALUE);
+  }
+  EXPECT_EQ(FileBytes(target.Path()), installer);
+
+  const struct {
+    const char* what;
+    std::string bytes;
+  } wrong[] = {
+      {"one byte changed", "MZ the installes"},
+      {"one byte more", installer + "!"},
+      {"one byte less", installer.substr(1)},
+  };
+  for (const auto& c : wrong) {
+    write(c.bytes);
+    EXPECT_EQ(ErrorOf([&] { HoldVerifiedFile(target.Path(), installer.size(), sha256); }),
+              L"버전 정보를 불러올 수 없습니다.")
+        << c.what;
+    EXPECT_EQ(GetFileAttributesW(target.Path().c_str()), INVALID_FILE_ATTRIBUTES) << c.what << ": deleted";
+  }
+  // Held for writing elsewhere: it cannot be held against writers, so it is not taken.
+  write(installer);
+  {
+    const UniqueHandle writer(CreateFileW(target.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(writer.get(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ErrorOf([&] { HoldVerifiedFile(target.Path(), installer.size(), sha256); }),
+              L"버전 정보를 불러올 수 없습니다.");
+  }
+}
+
+TEST(UpdateTransfers, TakeATextBodyOfUpTo64KiBAndRefuseALongerOne) {
+  LoopbackServer server;
+  const std::string fits = "LAGVANE.exe=1.0.0.2\r\n" + std::string(64 * 1024 - 21, 'x');
+  for (const char* path : {"/version.dat", "/log_db_update.html?SECTION=R&COMPANY=A"}) {
+    server.Script(path, {fakes::Ok(fits), fakes::Ok(fits + "x"), fakes::Ok(fits), fakes::Ok(fits + "x")});
+  }
+  EXPECT_TRUE(CheckUpdateServer(server.Address()));
+  EXPECT_FALSE(CheckUpdateServer(server.Address()));
+  EXPECT_EQ(GetServerVersion(L"LAGVANE.exe", server.Address()), L"1.0.0.2");
+  EXPECT_EQ(ErrorOf([&] { GetServerVersion(L"LAGVANE.exe", server.Address()); }), L"버전 정보를 받을 수가 없습니다.");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"(no error)");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"The server's answer is too long.");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"(no error)");
+  EXPECT_EQ(ErrorOf([&] { SendStartReport(server.Address()); }), L"The server's answer is too long.");
 }
