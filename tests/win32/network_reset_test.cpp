@@ -63,3 +63,17 @@ TEST(DllThread, RunsConnectOnItsOwnThreadOnlyOnceStarted) {
 }
 
 }  // namespace
+
+TEST(DllThread, TheEndOfTheProgramWaitsForStartedWorkersOnly) {
+  TDllThread neverStarted;  // created for a change that stopped before the start: nothing to wait for
+  TDllThread worker;
+  worker.Start();
+  const auto start = Clock::now();
+  TDllThread::WaitForRunning();
+  EXPECT_EQ(worker.WaitFor(0).kind, TWaitOutcome::Kind::Ended);
+  EXPECT_LT(Clock::now() - start, kGenerousBound);
+  // Once waited for, none is left.
+  const auto again = Clock::now();
+  TDllThread::WaitForRunning();
+  EXPECT_LT(Clock::now() - again, std::chrono::seconds(5));
+}
