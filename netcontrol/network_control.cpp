@@ -30,8 +30,10 @@ public:
 void Keep(bool connect) noexcept {
   try {
     LockHeld lock;
-    TComApartment apartment;
     TRegistryAdapterRecord record;
+    // Most starts find nothing to repair: they then leave COM and the adapters alone.
+    if (connect && record.Read().empty()) return;
+    TComApartment apartment;
     const std::unique_ptr<IAdapterOperations> adapters = MakeSystemAdapterOperations();
     TAdapterKeeper keeper(*adapters, record, [](std::uint32_t milliseconds) { Sleep(milliseconds); });
     connect ? keeper.Restore() : keeper.Drop();
