@@ -8,7 +8,7 @@
 
 namespace {
 
-// A record that grew this long is not ours to trust further; the rest waits for later calls.
+// One read stops here, so a record grown past all reason cannot hold a call for long.
 constexpr DWORD kMostEntries = 256;
 // Device instance ids are at most 200 characters; a longer value name is no device id.
 constexpr DWORD kLongestId = 512;

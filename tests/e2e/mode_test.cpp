@@ -230,7 +230,8 @@ TEST_F(Modes, QuittingRightAfterTheTimeOutEndsOnlyOnceTheLibraryHasBroughtTheNet
   ASSERT_NO_FATAL_FAILURE(Launch());
   Click(game_);
   const std::optional<MessageBoxInfo> box = WaitForMessageBox(app_->Id(), 40s);
-  ASSERT_TRUE(box.has_value());
+  ASSERT_TRUE(box.has_value()) << "running: " << app_->Running() << ", status: " << testing::PrintToString(TextOf(label_))
+                               << ", calls: " << Calls().size();
   ASSERT_EQ(box->text, texts::kWaitTimeout);
   AnswerMessageBox(box->window);
   ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 10s));
