@@ -13,6 +13,8 @@
 #include <vector>
 
 inline constexpr wchar_t kAdapterRecordKey[] = L"SOFTWARE\\LAGVANE NetworkControl";
+// Held by whoever reads or changes the record, in every session.
+inline constexpr wchar_t kRecordMutexName[] = L"Global\\LAGVANE NetworkControl record";
 
 class TRegistryAdapterRecord : public IAdapterRecord {
 public:

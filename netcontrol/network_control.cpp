@@ -27,9 +27,34 @@ public:
   ~LockHeld() { LeaveCriticalSection(&gLock); }
 };
 
+// The record is shared by every process that loads the library: a program that has just ended
+// may still be restoring while the next one starts. Without this, one process could see an
+// adapter still up and let go of the entry that another has just made before disabling it.
+// Should the mutex be missing or held past the bound, the work goes on: an adapter brought back
+// matters more than the order.
+class RecordMutexHeld {
+public:
+  RecordMutexHeld() : mutex_(CreateMutexW(nullptr, FALSE, kRecordMutexName)) {
+    if (mutex_) {
+      const DWORD waited = WaitForSingleObject(mutex_.get(), kConnectCallBoundMs);
+      owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+  }
+  RecordMutexHeld(const RecordMutexHeld&) = delete;
+  RecordMutexHeld& operator=(const RecordMutexHeld&) = delete;
+  ~RecordMutexHeld() {
+    if (owned_) ReleaseMutex(mutex_.get());
+  }
+
+private:
+  UniqueHandle mutex_;
+  bool owned_ = false;
+};
+
 void Keep(bool connect) noexcept {
   try {
     LockHeld lock;
+    RecordMutexHeld processes;
     TRegistryAdapterRecord record;
     // Most starts find nothing to repair: they then leave COM and the adapters alone.
     if (connect && record.Read().empty()) return;

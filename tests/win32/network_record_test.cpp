@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -70,6 +71,17 @@ struct RecordingMachine : IAdapterOperations {
     return it == states.end() ? TAdapterState::Absent : it->second;
   }
 };
+
+// The connected adapters on a hardware bus that Wine reports, all of them up.
+Ids PresentAdapters() {
+  Ids present;
+  TComApartment apartment;
+  const auto adapters = MakeSystemAdapterOperations();
+  for (const std::wstring& id : adapters->ListDroppable()) {
+    if (adapters->State(id) == TAdapterState::Enabled) present.push_back(id);
+  }
+  return present;
+}
 
 }  // namespace
 
@@ -165,14 +177,7 @@ TEST_F(AdapterRecord, TheBookkeepingOverTheRealRecordRecordsFirstAndRepairsWhatA
 TEST_F(AdapterRecord, AFreshLoadOfTheLibraryAndEveryConnectRepairWhatTheRecordHolds) {
   // Under Wine the library sees the adapters that Wine reports; one that is up leaves the record
   // at once, one that is not present stays.
-  Ids present;
-  {
-    TComApartment apartment;
-    const auto adapters = MakeSystemAdapterOperations();
-    for (const std::wstring& id : adapters->ListDroppable()) {
-      if (adapters->State(id) == TAdapterState::Enabled) present.push_back(id);
-    }
-  }
+  const Ids present = PresentAdapters();
   if (present.empty()) GTEST_SKIP() << "Wine reports no connected adapter on a hardware bus here";
   for (const std::wstring& id : present) ASSERT_TRUE(TRegistryAdapterRecord().Add(id));
   ASSERT_TRUE(TRegistryAdapterRecord().Add(kUnplugged));
@@ -195,4 +200,19 @@ TEST_F(AdapterRecord, AFreshLoadOfTheLibraryAndEveryConnectRepairWhatTheRecordHo
   EXPECT_TRUE(FreeLibrary(library));
   // The repair thread may still hold its own reference for a moment.
   driver::WaitUntil([&] { return DeleteFileW(copy.c_str()) != FALSE; }, 10s);
+}
+
+TEST_F(AdapterRecord, TheLibraryTouchesTheRecordOnlyWhileItHoldsTheMutexOfEveryProcess) {
+  const Ids present = PresentAdapters();
+  if (present.empty()) GTEST_SKIP() << "Wine reports no connected adapter on a hardware bus here";
+  ASSERT_TRUE(TRegistryAdapterRecord().Add(present.front()));
+  // Held here as a program still restoring would hold it.
+  UniqueHandle mutex(CreateMutexW(nullptr, TRUE, kRecordMutexName));
+  ASSERT_TRUE(mutex);
+  std::thread restore([] { Connect(-1); });
+  std::this_thread::sleep_for(2s);
+  EXPECT_EQ(TRegistryAdapterRecord().Read(), Ids{present.front()}) << "changed while another held it";
+  ReleaseMutex(mutex.get());
+  restore.join();
+  EXPECT_TRUE(TRegistryAdapterRecord().Read().empty());
 }
