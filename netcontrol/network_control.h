@@ -12,4 +12,7 @@ int __cdecl Connect(int aConnect);
 
 #ifdef __cplusplus
 }
+
+// A call never holds its caller longer than this, whatever the system does.
+inline constexpr unsigned long kConnectCallBoundMs = 60000;
 #endif

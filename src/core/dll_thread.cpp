@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,18 @@ std::wstring SystemText(DWORD code) {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
   return text.empty() ? L"System error " + std::to_wstring(code) : text;
 }
+
+// A started worker: its own handle and when it started. Touched only by the window's thread,
+// which starts the workers and, at the end, waits for them.
+struct RunningWorker {
+  UniqueHandle thread;
+  DWORD started = 0;
+};
+std::vector<RunningWorker> gRunning;
+// Each worker makes two calls, each bounded by the library; a little more covers its start.
+constexpr DWORD kWorkerBoundMs = 2 * kConnectCallBoundMs + 5000;
+
+bool Ended(const RunningWorker& worker) { return WaitForSingleObject(worker.thread.get(), 0) == WAIT_OBJECT_0; }
 
 DWORD WINAPI ThreadProc(void*) {
   TDllThread::Execute();
@@ -34,6 +47,23 @@ TDllThread::TDllThread() {
 
 void TDllThread::Start() {
   if (ResumeThread(handle_.get()) == static_cast<DWORD>(-1)) throw Exception(SystemText(GetLastError()), L"EThread");
+  std::erase_if(gRunning, Ended);
+  HANDLE copy = nullptr;
+  // Without its own handle a worker is only not waited for at the end; the change goes on.
+  if (DuplicateHandle(GetCurrentProcess(), handle_.get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0)) {
+    try {
+      gRunning.push_back({UniqueHandle(copy), GetTickCount()});
+    } catch (...) {
+    }
+  }
+}
+
+void TDllThread::WaitForRunning() noexcept {
+  for (const RunningWorker& worker : gRunning) {
+    const DWORD age = GetTickCount() - worker.started;
+    if (age < kWorkerBoundMs) WaitForSingleObject(worker.thread.get(), kWorkerBoundMs - age);
+  }
+  gRunning.clear();
 }
 
 TWaitOutcome TDllThread::WaitFor(std::uint32_t milliseconds) {

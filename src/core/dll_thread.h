@@ -4,7 +4,8 @@
 #include "core/mode_engine.h"
 
 // The network reset worker: a thread, made suspended, that calls Connect(0) and then
-// Connect(-1) of NetworkControl.dll. It shares no data with the program.
+// Connect(-1) of NetworkControl.dll. It shares no data with the program; the program only keeps
+// a handle of each started one for the wait at its end.
 class TDllThread : public INetworkResetWorker {
 public:
   // Creates the thread suspended; an error with the system's text when it cannot.
@@ -17,6 +18,10 @@ public:
   TWaitOutcome WaitFor(std::uint32_t milliseconds) override;
   // The thread's body: drop the connection, then bring it back.
   static void Execute() noexcept;
+  // For the program's very end, once its window is gone: waits for the started workers still
+  // inside the library, each no longer than its two calls may take, so the network is up when
+  // the process ends.
+  static void WaitForRunning() noexcept;
 
 private:
 

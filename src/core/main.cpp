@@ -2,6 +2,7 @@
 
 #include "common/texts.h"
 #include "common/unique_handle.h"
+#include "core/dll_thread.h"
 #include "core/main_form.h"
 #include "tuning/speed_up.h"
 #include "ui/application.h"
@@ -79,5 +80,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The main window goes after the mutex, as at every ordinary end.
   form.reset();
   TSpeedUp::ReleaseInstance();
+  // A worker whose wait timed out may still be inside the library with the network down.
+  TDllThread::WaitForRunning();
   return 0;
 }

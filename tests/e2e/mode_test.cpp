@@ -224,6 +224,31 @@ TEST_F(Modes, SlowWorkerBringsTheTimeOutBoxAndTheChangeThenCompletes) {
   EXPECT_TRUE(GameSetWritten());
 }
 
+TEST_F(Modes, QuittingRightAfterTheTimeOutEndsOnlyOnceTheLibraryHasBroughtTheNetworkBack) {
+  // 16 s a call: the wait times out at about 18.5 s, during Connect(-1), which returns at 32 s.
+  SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", L"16000");
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  Click(game_);
+  const std::optional<MessageBoxInfo> box = WaitForMessageBox(app_->Id(), 40s);
+  ASSERT_TRUE(box.has_value()) << "running: " << app_->Running() << ", status: " << testing::PrintToString(TextOf(label_))
+                               << ", calls: " << Calls().size();
+  ASSERT_EQ(box->text, texts::kWaitTimeout);
+  AnswerMessageBox(box->window);
+  ASSERT_TRUE(LabelBecomes(texts::kStatusGame, 10s));
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+
+  // The window goes at once; the process stays until the library is done.
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window_); }, 5s));
+  EXPECT_TRUE(GameSetGone());
+  EXPECT_TRUE(app_->Running()) << "ended with the library still inside Connect(-1)";
+  EXPECT_EQ(app_->WaitForExit(60s), std::optional<DWORD>(0));
+  // The library writes its log from inside the program's process: what is there came before its end.
+  const std::vector<Call> calls = Calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls.back().what, "end");
+  EXPECT_EQ(calls.back().argument, -1);
+}
+
 TEST_F(Modes, QuittingWithGameOnLeavesNoTweak) {
   ASSERT_NO_FATAL_FAILURE(Launch());
   Click(game_);

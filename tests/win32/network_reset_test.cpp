@@ -3,6 +3,7 @@
 // can be proved here: the library loads, exports Connect by its plain name, returns within its
 // bound from any thread, overlapping calls included, and never takes its caller down.
 
+#include "adapter_record.h"
 #include "core/dll_thread.h"
 #include "driver.h"
 
@@ -38,6 +39,7 @@ TEST(NetworkControl, LoadsAndConnectReturnsWithinItsBoundFromOtherThreads) {
   }
   for (std::thread& worker : workers) worker.join();
   EXPECT_LT(Clock::now() - start, kGenerousBound);
+  EXPECT_TRUE(TRegistryAdapterRecord().Read().empty()) << "every drop undone, nothing left recorded";
   // Bad arguments are only other truth values.
   connect(1);
   connect(12345);
@@ -63,3 +65,17 @@ TEST(DllThread, RunsConnectOnItsOwnThreadOnlyOnceStarted) {
 }
 
 }  // namespace
+
+TEST(DllThread, TheEndOfTheProgramWaitsForStartedWorkersOnly) {
+  TDllThread neverStarted;  // created for a change that stopped before the start: nothing to wait for
+  TDllThread worker;
+  worker.Start();
+  const auto start = Clock::now();
+  TDllThread::WaitForRunning();
+  EXPECT_EQ(worker.WaitFor(0).kind, TWaitOutcome::Kind::Ended);
+  EXPECT_LT(Clock::now() - start, kGenerousBound);
+  // Once waited for, none is left.
+  const auto again = Clock::now();
+  TDllThread::WaitForRunning();
+  EXPECT_LT(Clock::now() - again, std::chrono::seconds(5));
+}

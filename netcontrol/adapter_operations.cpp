@@ -1,0 +1,344 @@
+#include "adapter_operations.h"
+
+#include <windows.h>
+
+#include <cfgmgr32.h>
+#include <devguid.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <setupapi.h>
+#include <wbemidl.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// How long one WMI enumeration step may take.
+constexpr long kWmiStepBoundMs = 30000;
+// ConfigManagerErrorCode and CM problem of a device that is disabled.
+constexpr long kDeviceDisabled = 22;
+// NetConnectionStatus of a connected adapter.
+constexpr long kConnected = 2;
+
+bool SameId(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() &&
+         CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                        static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+template <typename T>
+class ComPtr {
+public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  T** Put() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+    return &p_;
+  }
+  T* operator->() const { return p_; }
+  T* Get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+private:
+  T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+  explicit Bstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(b_); }
+  BSTR Get() const { return b_; }
+
+private:
+  BSTR b_;
+};
+
+class Variant {
+public:
+  Variant() { VariantInit(&v_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&v_); }
+  VARIANT* Put() {
+    VariantClear(&v_);
+    return &v_;
+  }
+  const VARIANT& Get() const { return v_; }
+
+private:
+  VARIANT v_;
+};
+
+// A property that this system's provider does not have reads as empty, or as the fallback.
+std::wstring StringProperty(IWbemClassObject* object, const wchar_t* name) {
+  Variant value;
+  if (FAILED(object->Get(name, 0, value.Put(), nullptr, nullptr)) || value.Get().vt != VT_BSTR) return L"";
+  return value.Get().bstrVal ? value.Get().bstrVal : L"";
+}
+
+long IntProperty(IWbemClassObject* object, const wchar_t* name, long fallback) {
+  Variant value;
+  if (FAILED(object->Get(name, 0, value.Put(), nullptr, nullptr))) return fallback;
+  switch (value.Get().vt) {
+    case VT_I4:
+      return value.Get().lVal;
+    case VT_UI4:
+      return static_cast<long>(value.Get().ulVal);
+    case VT_I2:
+      return value.Get().iVal;
+    case VT_UI2:
+      return value.Get().uiVal;
+    default:
+      return fallback;
+  }
+}
+
+bool IsDigits(const std::wstring& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+class WmiAdapters : public IAdapterOperations {
+public:
+  std::vector<std::wstring> ListDroppable() override {
+    std::vector<std::wstring> ids;
+    for (const Row& row : Rows()) {
+      if (IsDroppableAdapter(row.facts)) ids.push_back(row.facts.deviceId);
+    }
+    return ids;
+  }
+  bool Disable(const std::wstring& deviceId) override { return Invoke(deviceId, L"Disable"); }
+  bool Enable(const std::wstring& deviceId) override { return Invoke(deviceId, L"Enable"); }
+  TAdapterState State(const std::wstring& deviceId) override {
+    const std::vector<Row> rows = Rows();
+    const auto it = Find(rows, deviceId);
+    if (it == rows.end()) return TAdapterState::Absent;
+    return it->errorCode == kDeviceDisabled ? TAdapterState::Disabled : TAdapterState::Enabled;
+  }
+
+private:
+  struct Row {
+    std::wstring index;  // WMI's DeviceID, an index that only names the adapter for a method call
+    TAdapterFacts facts;
+    long errorCode = -1;
+  };
+
+  static std::vector<Row>::const_iterator Find(const std::vector<Row>& rows, const std::wstring& deviceId) {
+    return std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return SameId(row.facts.deviceId, deviceId); });
+  }
+
+  // Connected once, on first use, so a call with nothing to do never starts WMI.
+  bool Connected() {
+    if (services_) return true;
+    if (triedToConnect_) return false;
+    triedToConnect_ = true;
+    ComPtr<IWbemLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                reinterpret_cast<void**>(locator.Put())))) {
+      return false;
+    }
+    Bstr root(L"ROOT\\CIMV2");
+    if (FAILED(locator->ConnectServer(root.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services_.Put())) ||
+        FAILED(CoSetProxyBlanket(services_.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE))) {
+      services_.Put();  // released: no half-set-up connection is used
+      return false;
+    }
+    return true;
+  }
+
+  // Every adapter with its facts, read whole and matched here, so no device id from the record
+  // ever becomes part of a query.
+  std::vector<Row> Rows() {
+    std::vector<Row> rows;
+    if (!Connected()) return rows;
+    Bstr language(L"WQL");
+    Bstr text(L"SELECT * FROM Win32_NetworkAdapter");
+    ComPtr<IEnumWbemClassObject> items;
+    if (FAILED(services_->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                    nullptr, items.Put()))) {
+      return rows;
+    }
+    for (;;) {
+      ComPtr<IWbemClassObject> item;
+      ULONG count = 0;
+      if (items->Next(kWmiStepBoundMs, 1, item.Put(), &count) != WBEM_S_NO_ERROR || count == 0) break;
+      Row row;
+      row.index = StringProperty(item.Get(), L"DeviceID");
+      row.facts.deviceId = StringProperty(item.Get(), L"PNPDeviceID");
+      row.facts.description = StringProperty(item.Get(), L"Name");
+      row.facts.connectionName = StringProperty(item.Get(), L"NetConnectionID");
+      row.facts.connected = IntProperty(item.Get(), L"NetConnectionStatus", -1) == kConnected;
+      row.errorCode = IntProperty(item.Get(), L"ConfigManagerErrorCode", -1);
+      if (IsDigits(row.index) && !row.facts.deviceId.empty()) rows.push_back(std::move(row));
+    }
+    return rows;
+  }
+
+  // Runs Disable or Enable on one adapter; true when the method reports success.
+  bool Invoke(const std::wstring& deviceId, const wchar_t* method) {
+    const std::vector<Row> rows = Rows();
+    const auto it = Find(rows, deviceId);
+    if (it == rows.end()) return false;
+    Bstr path(L"Win32_NetworkAdapter.DeviceID=\"" + it->index + L"\"");
+    Bstr name(method);
+    ComPtr<IWbemClassObject> out;
+    if (FAILED(services_->ExecMethod(path.Get(), name.Get(), 0, nullptr, nullptr, out.Put(), nullptr)) || !out) {
+      return false;
+    }
+    return IntProperty(out.Get(), L"ReturnValue", -1) == 0;
+  }
+
+  ComPtr<IWbemServices> services_;
+  bool triedToConnect_ = false;
+};
+
+// The present devices of the network class, looked at afresh by every operation.
+class NetDevices {
+public:
+  NetDevices() : set_(SetupDiGetClassDevsW(&GUID_DEVCLASS_NET, nullptr, nullptr, DIGCF_PRESENT)) {}
+  NetDevices(const NetDevices&) = delete;
+  NetDevices& operator=(const NetDevices&) = delete;
+  ~NetDevices() {
+    if (set_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set_);
+  }
+
+  // Calls `visit` with each device until it returns true; true when one did.
+  template <typename Visit>
+  bool Any(Visit visit) {
+    if (set_ == INVALID_HANDLE_VALUE) return false;
+    SP_DEVINFO_DATA data{};
+    data.cbSize = sizeof(data);
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(set_, i, &data); ++i) {
+      if (visit(data)) return true;
+    }
+    return false;
+  }
+
+  std::wstring InstanceId(SP_DEVINFO_DATA& data) const {
+    wchar_t id[512] = {};
+    if (!SetupDiGetDeviceInstanceIdW(set_, &data, id, static_cast<DWORD>(std::size(id)), nullptr)) return L"";
+    return id;
+  }
+
+  TAdapterFacts Facts(SP_DEVINFO_DATA& data) const {
+    TAdapterFacts facts;
+    facts.deviceId = InstanceId(data);
+    facts.description = Property(data, SPDRP_FRIENDLYNAME);
+    if (facts.description.empty()) facts.description = Property(data, SPDRP_DEVICEDESC);
+    facts.connected = Problem(data) == 0;
+    return facts;
+  }
+
+  // -1 when the device is not started, its CM problem (0 for none) when it is.
+  static long Problem(const SP_DEVINFO_DATA& data) {
+    ULONG status = 0;
+    ULONG problem = 0;
+    if (CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0) != CR_SUCCESS) return -1;
+    if (status & DN_HAS_PROBLEM) return static_cast<long>(problem);
+    return (status & DN_STARTED) ? 0 : -1;
+  }
+
+  // True only when the class installer made the change now, with no restart pending.
+  bool Change(SP_DEVINFO_DATA& data, DWORD state) {
+    SP_PROPCHANGE_PARAMS params{};
+    params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+    params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+    params.StateChange = state;
+    params.Scope = DICS_FLAG_GLOBAL;
+    if (!SetupDiSetClassInstallParamsW(set_, &data, &params.ClassInstallHeader, sizeof(params)) ||
+        !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set_, &data)) {
+      return false;
+    }
+    SP_DEVINSTALL_PARAMS_W install{};
+    install.cbSize = sizeof(install);
+    return SetupDiGetDeviceInstallParamsW(set_, &data, &install) &&
+           !(install.Flags & (DI_NEEDRESTART | DI_NEEDREBOOT));
+  }
+
+private:
+  std::wstring Property(SP_DEVINFO_DATA& data, DWORD property) const {
+    wchar_t text[256] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(set_, &data, property, nullptr, reinterpret_cast<BYTE*>(text),
+                                           sizeof(text) - sizeof(wchar_t), nullptr)) {
+      return L"";
+    }
+    return text;
+  }
+
+  HDEVINFO set_;
+};
+
+class SetupApiAdapters : public IAdapterOperations {
+public:
+  std::vector<std::wstring> ListDroppable() override {
+    std::vector<std::wstring> ids;
+    NetDevices devices;
+    devices.Any([&](SP_DEVINFO_DATA& data) {
+      const TAdapterFacts facts = devices.Facts(data);
+      if (IsDroppableAdapter(facts)) ids.push_back(facts.deviceId);
+      return false;
+    });
+    return ids;
+  }
+  bool Disable(const std::wstring& deviceId) override {
+    NetDevices devices;
+    return devices.Any([&](SP_DEVINFO_DATA& data) {
+      if (!SameId(devices.InstanceId(data), deviceId)) return false;
+      if (devices.Change(data, DICS_DISABLE)) return true;
+      // A disable that waits for a restart would take the adapter down at the next boot, after
+      // the record has let it go: it is undone, so the adapter stays as it was.
+      devices.Change(data, DICS_ENABLE);
+      return false;
+    });
+  }
+  bool Enable(const std::wstring& deviceId) override {
+    NetDevices devices;
+    return devices.Any([&](SP_DEVINFO_DATA& data) {
+      return SameId(devices.InstanceId(data), deviceId) && devices.Change(data, DICS_ENABLE);
+    });
+  }
+  TAdapterState State(const std::wstring& deviceId) override {
+    TAdapterState state = TAdapterState::Absent;
+    NetDevices devices;
+    devices.Any([&](SP_DEVINFO_DATA& data) {
+      if (!SameId(devices.InstanceId(data), deviceId)) return false;
+      state = NetDevices::Problem(data) == kDeviceDisabled ? TAdapterState::Disabled : TAdapterState::Enabled;
+      return true;
+    });
+    return state;
+  }
+};
+
+bool VistaOrLater() {
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  // Deprecated but exact up to Windows 7, the newest system this library tells apart.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const BOOL ok = GetVersionExW(&info);
+#pragma GCC diagnostic pop
+  return ok && info.dwMajorVersion >= 6;
+}
+
+}  // namespace
+
+std::unique_ptr<IAdapterOperations> MakeSystemAdapterOperations() {
+  if (VistaOrLater()) return std::make_unique<WmiAdapters>();
+  return std::make_unique<SetupApiAdapters>();
+}
+
+TComApartment::TComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+
+TComApartment::~TComApartment() {
+  if (SUCCEEDED(hr_)) CoUninitialize();
+}
