@@ -41,6 +41,12 @@ std::wstring FormatFields(std::wstring_view pattern, std::initializer_list<std::
 std::wstring ApplicationErrorText(std::wstring_view typeName, std::wstring_view moduleName,
                                   unsigned long long codeOffset, std::wstring_view message);
 
+// A number written out in decimal, and in upper-case hexadecimal with at least `digits` digits.
+// Used in place of the wide printf family, whose formatter weighs more than all the program's
+// own text handling.
+std::wstring DecimalText(long long value);
+std::wstring HexText(unsigned long long value, int digits);
+
 // The text of a failed assertion: "Assertion failure (source, line N)".
 std::wstring AssertionText(const std::wstring& source, int line);
 

@@ -18,7 +18,7 @@ std::wstring SystemText(DWORD code) {
   std::wstring text = length && buffer ? std::wstring(buffer, length) : L"";
   LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-  return text.empty() ? L"System error " + std::to_wstring(code) : text;
+  return text.empty() ? L"System error " + DecimalText(code) : text;
 }
 
 // A started worker: its own handle and when it started. Touched only by the window's thread,

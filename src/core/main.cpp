@@ -1,5 +1,6 @@
 // The program's entry: one instance, one main window, one message loop.
 
+#include "common/startup_trace.h"
 #include "common/texts.h"
 #include "common/unique_handle.h"
 #include "core/dll_thread.h"
@@ -37,9 +38,11 @@ void ShowApplicationError() noexcept {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  LAGVANE_STARTUP_STEP("entry");
   TApplication& app = TApplication::Initialize();
   // Before anything reads the registry.
   TSpeedUp::CreateInstance();
+  LAGVANE_STARTUP_STEP("framework and tuning object");
 
   // Before the single-instance check, so that a second start may still offer the update. Not
   // when the program is being removed: the uninstaller waits for that run, and an update offered
@@ -50,6 +53,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       TSpeedUp::ReleaseInstance();
       return 0;
     }
+    LAGVANE_STARTUP_STEP("update check");
   } catch (...) {
     ShowApplicationError();
     TSpeedUp::ReleaseInstance();
@@ -60,6 +64,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   UniqueHandle mutex(CreateMutexW(nullptr, TRUE, texts::kMutexName));
   // Read at once: only a handle with no error means that no other instance holds the name.
   const DWORD mutexError = GetLastError();
+  LAGVANE_STARTUP_STEP("mutex");
   if (mutex && mutexError == ERROR_SUCCESS) {
     app.SetTitle(L"");
     form = std::make_unique<TfrmMain>();

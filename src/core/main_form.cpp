@@ -1,5 +1,6 @@
 #include "core/main_form.h"
 
+#include "common/startup_trace.h"
 #include "common/texts.h"
 #include "core/command_line.h"
 #include "tuning/msmq_setup.h"
@@ -76,6 +77,7 @@ bool TfrmMain::Create() {
       kDesignBounds.right - kDesignBounds.left, kDesignBounds.bottom - kDesignBounds.top, nullptr,
       nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd) throw Exception(L"Cannot create the main window");
+  LAGVANE_STARTUP_STEP("window creation");
 
   bool finished = false;
   try {
@@ -132,8 +134,10 @@ bool TfrmMain::FormCreate() {
     }
     FSpeedUp->Delete(HKEY_CURRENT_USER, kProductKey, kFirstRunMarker);
   }
+  LAGVANE_STARTUP_STEP("MSMQ notice and first-run check");
   // 6. The layered skin: no frame, the controls onto the control form, the mask's picture.
   jtfBackground->SetActive(true);
+  LAGVANE_STARTUP_STEP("skin activation");
   // 7.
   app.SetHintPause(kHintPauseMs);
   // 8. The window takes the skin picture's size.
@@ -142,6 +146,7 @@ bool TfrmMain::FormCreate() {
   imgBackground->SetBounds(0, 0, imgBackground->Picture().Width(), imgBackground->Picture().Height());
   // 9.
   InitControls();
+  LAGVANE_STARTUP_STEP("controls and pictures (bars, buttons, mode)");
   // 10.
   app.SetCursorOverride(nullptr);
   return true;
@@ -172,7 +177,9 @@ void TfrmMain::CreateFormControls() {
   Image2 = image(188, 19, 3, 18, L"Image2", L"FORM_DIVIDER", true);
   CreateActions();
   ConnectControlEvents();
+  LAGVANE_STARTUP_STEP("form controls and pictures");
   CreateTrayIcon();
+  LAGVANE_STARTUP_STEP("tray icon");
 
   jtfBackground = std::make_unique<TJvTransparentForm>(hwnd_, [] { return kMainStyle; });
   jtfBackground->BeginLoading();
@@ -180,6 +187,7 @@ void TfrmMain::CreateFormControls() {
   jtfBackground->SetMode(TJvTransparentFormMode::tfmLayeredWindow);
   jtfBackground->SetMovableForm(true);
   jtfBackground->Loaded();
+  LAGVANE_STARTUP_STEP("skin loading");
 }
 
 void TfrmMain::BuildControls() {
@@ -299,6 +307,7 @@ void TfrmMain::ShowFirstTime() {
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
+  LAGVANE_STARTUP_STEP("first paint");
   if (!shown_) {
     shown_ = true;
     // An error here reaches the default error handler; the window stays shown.
@@ -307,6 +316,7 @@ void TfrmMain::ShowFirstTime() {
     } catch (...) {
       TApplication::Instance().HandleException();
     }
+    LAGVANE_STARTUP_LAST("start report");
   }
 }
 

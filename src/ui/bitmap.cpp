@@ -4,16 +4,6 @@
 
 #include <cstring>
 
-void TBitmap::Assign(const TBitmap& other) {
-  if (other.Empty()) {
-    Clear();
-    return;
-  }
-  const auto pixels = other.Pixels();
-  SetPixels(other.width_, other.height_,
-            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(pixels.data()), pixels.size_bytes()));
-}
-
 void TBitmap::SetPixels(int width, int height, std::span<const std::uint8_t> bgra) {
   if (width <= 0 || height <= 0) {
     Clear();
@@ -33,20 +23,19 @@ void TBitmap::SetPixels(int width, int height, std::span<const std::uint8_t> bgr
   if (!handle || !bits) throw Exception(L"Cannot create a bitmap");
   std::memcpy(bits, bgra.data(), bytes);
   GdiFlush();
-  handle_ = std::move(handle);
-  bits_ = static_cast<std::uint32_t*>(bits);
-  width_ = width;
-  height_ = height;
+  auto picture = std::make_shared<Picture>();
+  picture->handle = std::move(handle);
+  picture->width = width;
+  picture->height = height;
+  picture->bits = static_cast<std::uint32_t*>(bits);
+  // The other holders of the old picture keep it; this bitmap takes the new one.
+  picture_ = std::move(picture);
 }
 
-void TBitmap::Clear() noexcept {
-  handle_.reset();
-  bits_ = nullptr;
-  width_ = height_ = 0;
-}
+void TBitmap::Clear() noexcept { picture_.reset(); }
 
 std::span<const std::uint32_t> TBitmap::Pixels() const noexcept {
-  if (!bits_) return {};
+  if (!picture_) return {};
   GdiFlush();
-  return {bits_, static_cast<std::size_t>(width_) * height_};
+  return {picture_->bits, static_cast<std::size_t>(picture_->width) * picture_->height};
 }

@@ -223,7 +223,14 @@ void TJvTransparentForm::SetLayeredAlphaValue(std::int32_t value) {
 
 void TJvTransparentForm::UpdateMaskFromImage() {
   if (loading_ || !FMaskFromImage || FMaskFromImage->Picture().Empty()) return;
-  FMask = FMaskFromImage->Picture();
+  // A DIB of its own, not the control's shared picture: the mask is selected into a device
+  // context while the window system takes the layered window's pixels, and a bitmap can be
+  // selected into only one context at a time (sharing it broke the skin when stay-on-top
+  // re-applied it).
+  const TBitmap& picture = FMaskFromImage->Picture();
+  const auto pixels = picture.Pixels();
+  FMask.SetPixels(picture.Width(), picture.Height(),
+                  std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(pixels.data()), pixels.size_bytes()));
 }
 
 void TJvTransparentForm::MoveControls(HWND source, HWND target) {

@@ -35,7 +35,7 @@ public:
       if (known.code == code) description = known.text;
     }
     if (description.empty()) description = SystemMessage(static_cast<DWORD>(code));
-    throw Exception(FormatFields(texts::kSocketError, {std::to_wstring(code), description}), L"ESocketError");
+    throw Exception(FormatFields(texts::kSocketError, {DecimalText(code), description}), L"ESocketError");
   }
 };
 

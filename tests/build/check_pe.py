@@ -3,7 +3,8 @@
 functions and the embedded manifest, icon and version information.
 
   check_pe.py FILE --machine i386|x86_64 [--allow DLL ...] [--require-import DLL:FUNCTION ...]
-               [--execution-level LEVEL] [--allow-ansi FUNCTION ...] [--version A.B.C.D]"""
+               [--execution-level LEVEL] [--allow-ansi FUNCTION ...] [--version A.B.C.D]
+               [--absent TEXT ...]"""
 
 import argparse
 import struct
@@ -131,6 +132,8 @@ def main():
     parser.add_argument("--allow-ansi", nargs="*", default=[], metavar="FUNCTION",
                         help="ANSI user32 functions that take no text (an installer stub's CharNextA)")
     parser.add_argument("--version", help="the dotted version the version information must carry")
+    parser.add_argument("--absent", nargs="*", default=[], metavar="TEXT",
+                        help="a text the image must not hold, in ASCII or UTF-16 (a benchmark-only feature's)")
     args = parser.parse_args()
 
     image = Image(open(args.file, "rb").read())
@@ -173,6 +176,10 @@ def main():
             text = string_value(blocks[0], name) if blocks else None
             if text != args.version:
                 problems.append(f"version text {name} is {text!r}, wanted {args.version}")
+
+    for text in args.absent:
+        if text.encode("ascii") in image.data or text.encode("utf-16-le") in image.data:
+            problems.append(f"holds the text {text!r}")
 
     for problem in problems:
         print(f"{args.file}: {problem}")

@@ -51,6 +51,25 @@ TEST(ApplicationErrorText, NamesTypeModuleAndOffsetAndAddsAFullStopOnlyWhenMissi
             L"Exception EFCreateError in module LAGVANE.exe at DEADBEEF.\r\nNo dot.\r\n");
 }
 
+TEST(NumberText, WritesDecimalAndPaddedUpperCaseHexadecimal) {
+  const struct {
+    std::wstring written;
+    std::wstring expected;
+  } cases[] = {
+      {DecimalText(0), L"0"},
+      {DecimalText(10061), L"10061"},
+      {DecimalText(-5), L"-5"},
+      {DecimalText(4294967295LL), L"4294967295"},
+      {DecimalText(-9223372036854775807LL - 1), L"-9223372036854775808"},
+      {HexText(0, 8), L"00000000"},
+      {HexText(0x1A2B, 8), L"00001A2B"},
+      {HexText(0xDEADBEEF, 8), L"DEADBEEF"},
+      {HexText(0x123456789ABCDEF0ULL, 8), L"123456789ABCDEF0"},
+      {HexText(0xFFFFFFFFFFFFFFFFULL, 0), L"FFFFFFFFFFFFFFFF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.written, c.expected);
+}
+
 TEST(AssertionText, NamesTheSourceAndLine) {
   EXPECT_EQ(AssertionText(L"ZKLib\\ZKUtils", 245), L"Assertion failure (ZKLib\\ZKUtils, line 245)");
 }

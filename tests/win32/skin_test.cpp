@@ -172,8 +172,14 @@ TEST_F(SkinTest, ImageButtonShowsItsStateAndTheOverPictureWhileThePointerIsOnIt)
   control.OnMouseLeave();
   EXPECT_EQ(app.CursorOverride(), nullptr);
   EXPECT_TRUE(SamePixels(control.Picture(), Own(L"ButtonGame_ON")));
-  // The control shows a copy, never the button's own bitmap.
-  EXPECT_NE(control.Picture().Handle(), Own(L"ButtonGame_ON").Handle());
+  // The control shows a copy, never the button's own bitmap: giving the control other pixels
+  // leaves the button's pictures as they were. (Copies share the decoded pixels, which no one
+  // changes in place.)
+  control.SetPicture(MaskOf(1, 1, {0xFF00FF00}));
+  EXPECT_EQ(control.Picture().Width(), 1);
+  button.SetImageMode(TStateMode::smON);
+  EXPECT_TRUE(SamePixels(control.Picture(), Own(L"ButtonGame_ON")));
+  EXPECT_EQ(control.Picture().Width(), 31);
 }
 
 TEST_F(SkinTest, ImageButtonWithoutOverPictureLeavesTheControlsHandlersAlone) {
@@ -238,6 +244,27 @@ TEST_F(SkinTest, ProgressBarCellsAreChildWindowsInARowThatFlipOneByOne) {
   // The cells' controls belong to the window: releasing the bar leaves them there.
   bar.Clear();
   EXPECT_EQ(Children(form.Handle()).size(), 15u);
+}
+
+TEST_F(SkinTest, EachPictureIsDecodedOnceAndSharedWhileAnyoneShowsIt) {
+  TestForm form;
+  TImageProgressBar bar(TImageRect{18, 40, 6, 7}, 2);
+  bar.AddImage(form.Handle(), L"PROGRESSBAR_GAME", L"PROGRESSBAR_BACKGROUND", 15);
+  bar.SetStateMode(TStateMode::smON);
+  // Every cell shows the one decoded picture, whatever case its name was asked in.
+  const HBITMAP lit = Own(L"progressbar_game").Handle();
+  ASSERT_TRUE(lit);
+  for (std::size_t k = 0; k < 15; ++k) EXPECT_EQ(bar.Cell(k).Image()->Picture().Handle(), lit);
+  EXPECT_NE(Own(L"PROGRESSBAR_BACKGROUND").Handle(), lit);
+
+  // A copy that takes other pixels leaves the shared picture as it was.
+  TBitmap copy = Own(L"PROGRESSBAR_GAME");
+  const std::vector<std::uint32_t> before(copy.Pixels().begin(), copy.Pixels().end());
+  copy.SetPixels(1, 1, std::vector<std::uint8_t>(4, 0x11));
+  EXPECT_EQ(copy.Width(), 1);
+  const TBitmap again = Own(L"PROGRESSBAR_GAME");
+  EXPECT_EQ(again.Handle(), lit);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), again.Pixels().begin(), again.Pixels().end()));
 }
 
 TEST_F(SkinTest, LayeredModeMovesTheControlsOntoAnOwnedColourKeyedFormAndBack) {

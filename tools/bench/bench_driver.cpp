@@ -236,12 +236,12 @@ int Soak(int gameChanges, int webChanges, const std::wstring& version) {
   PrepareRegistry(version);
   reg::DeleteValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\MSMQ\\Parameters", L"TCPNoDelay");
   reg::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\PCHealth\\Clients\\Dialog Comments");
-  const std::wstring log = BinDir() + L"\\recording\\bench-connect.log";
+  const std::wstring log = BinDir() + L"\\bench-recording\\bench-connect.log";
   DeleteFileW(log.c_str());
   SetEnvironmentVariableW(L"LAGVANE_CONNECT_LOG", log.c_str());
   SetEnvironmentVariableW(L"LAGVANE_CONNECT_DELAY_MS", nullptr);
 
-  AppProcess app = AppProcess::Start(L"", L"recording\\LAGVANE.exe");
+  AppProcess app = AppProcess::Start(L"", L"bench-recording\\LAGVANE.exe");
   HWND window = app.MainWindow(60s);
   const std::optional<ModeControls> controls = window ? WaitForModeControls(app, 20s) : std::nullopt;
   if (!controls) {
