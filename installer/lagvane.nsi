@@ -33,9 +33,10 @@ RequestExecutionLevel admin
 ; Active Setup runs the StubPath of this entry once for each user at their next log-on, and again
 ; whenever Version grows: it is how every user of the machine gets the per-user values.
 !define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\LAGVANE"
-; Active Setup records under the same path in HKCU which version it has run for that user; for an
-; entry of the 32-bit view on 64-bit Windows it keeps that record under Wow6432Node.
-!define USER_ACTIVE_SETUP_KEY_32 "Software\Wow6432Node\Microsoft\Active Setup\Installed Components\LAGVANE"
+; Active Setup records under the same path in HKCU which version it has run for that user. The
+; entry lives in the machine's own view, also for the 32-bit installer on 64-bit Windows: there the
+; system's own Active Setup runs it and keeps its record in HKCU's Software itself, which both
+; kinds of program share, so no Wow6432Node key under HKCU is ever needed.
 ; The per-user values as a registry file that reg.exe imports for each user.
 !define USER_VALUES_FILE "LAGVANE-user.reg"
 ; Active Setup versions are written with commas.
@@ -181,10 +182,20 @@ FunctionEnd
 ; start as a first run again.
 !macro MARK_USER_DONE
   WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
+!macroend
+
+; The Active Setup entry is written and removed in the machine's own registry view: the 64-bit one
+; on 64-bit Windows, where the 32-bit installer otherwise sees the 32-bit view.
+!macro ACTIVE_SETUP_VIEW
   !if "${ARCH}" != "amd64"
     ${If} ${RunningX64}
-      WriteRegStr HKCU "${USER_ACTIVE_SETUP_KEY_32}" "Version" "${ACTIVE_SETUP_VERSION}"
+      SetRegView 64
     ${EndIf}
+  !endif
+!macroend
+!macro INSTALLER_VIEW
+  !if "${ARCH}" != "amd64"
+    SetRegView default
   !endif
 !macroend
 
@@ -237,11 +248,13 @@ Section "LAGVANE" SecMain
 
   ; Every other user gets them at their next log-on, from a system tool that runs as the user
   ; without asking for rights, so that nothing of the program runs at log-on.
+  !insertmacro ACTIVE_SETUP_VIEW
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "ComponentID" "${PRODUCT}"
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$SYSDIR\reg.exe" import "$INSTDIR\${USER_VALUES_FILE}"'
   WriteRegDWORD HKLM "${ACTIVE_SETUP_KEY}" "IsInstalled" 1
+  !insertmacro INSTALLER_VIEW
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -297,13 +310,10 @@ Section "Uninstall"
 
   ; No user is given the values any more; the other users' values stay in their profiles, which an
   ; uninstaller running as one user cannot reach.
+  !insertmacro ACTIVE_SETUP_VIEW
   DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
+  !insertmacro INSTALLER_VIEW
   DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
-  !if "${ARCH}" != "amd64"
-    ${If} ${RunningX64}
-      DeleteRegKey HKCU "${USER_ACTIVE_SETUP_KEY_32}"
-    ${EndIf}
-  !endif
   DeleteRegKey HKCU "${PRODUCT_KEY}"
   ; Last, so that the entry stays listed while anything of ours is left.
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -403,9 +403,9 @@ UniqueHKey Open(HKEY root, const std::wstring& path, REGSAM access) {
   return key;
 }
 
-UniqueHKey Create(HKEY root, const std::wstring& path) {
+UniqueHKey Create(HKEY root, const std::wstring& path, REGSAM view = 0) {
   UniqueHKey key;
-  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr) !=
       ERROR_SUCCESS) {
     throw Failure("cannot create a registry key");
   }
@@ -413,8 +413,8 @@ UniqueHKey Create(HKEY root, const std::wstring& path) {
 }
 }  // namespace
 
-std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name) {
-  UniqueHKey key = Open(root, path, KEY_QUERY_VALUE);
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view) {
+  UniqueHKey key = Open(root, path, KEY_QUERY_VALUE | view);
   DWORD type = 0;
   DWORD value = 0;
   DWORD size = sizeof(value);
@@ -430,8 +430,8 @@ bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name) 
   return key && RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
-  return static_cast<bool>(Open(root, path, KEY_READ));
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+  return static_cast<bool>(Open(root, path, KEY_READ | view));
 }
 
 void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value) {
@@ -439,8 +439,9 @@ void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, D
   RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
-void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value) {
-  UniqueHKey key = Create(root, path);
+void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value,
+                 REGSAM view) {
+  UniqueHKey key = Create(root, path, view);
   RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
@@ -449,17 +450,21 @@ void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name) 
   if (UniqueHKey key = Open(root, path, KEY_SET_VALUE)) RegDeleteValueW(key.get(), name.c_str());
 }
 
-void DeleteTree(HKEY root, const std::wstring& path) {
-  if (UniqueHKey key = Open(root, path, KEY_ALL_ACCESS)) {
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
+  if (UniqueHKey key = Open(root, path, KEY_ALL_ACCESS | view)) {
     for (;;) {
       wchar_t name[256];
       DWORD length = 256;
       if (RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      DeleteTree(key.get(), name);
-      if (KeyExists(key.get(), name)) break;  // undeletable: stop rather than loop
+      DeleteTree(key.get(), name, view);
+      if (KeyExists(key.get(), name, view)) break;  // undeletable: stop rather than loop
     }
   }
-  RegDeleteKeyW(root, path.c_str());
+  if (view) {
+    RegDeleteKeyExW(root, path.c_str(), view, 0);
+  } else {
+    RegDeleteKeyW(root, path.c_str());
+  }
 }
 
 }  // namespace reg

@@ -128,14 +128,16 @@ private:
 };
 
 // Registry access for preparing and checking state, independent of the program's own layer.
+// `view` may name a registry view (KEY_WOW64_64KEY) for a key outside the process's own.
 namespace reg {
-std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name);
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view = 0);
 bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name);
-bool KeyExists(HKEY root, const std::wstring& path);
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 void WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD value);
-void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
+void WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value,
+                 REGSAM view = 0);
 void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name);
-void DeleteTree(HKEY root, const std::wstring& path);
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 }  // namespace reg
 
 }  // namespace driver

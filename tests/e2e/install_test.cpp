@@ -59,9 +59,10 @@ std::string FileBytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name) {
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name,
+                                       REGSAM view = 0) {
   UniqueHKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return std::nullopt;
   DWORD type = 0;
   DWORD size = 0;
   if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
@@ -432,6 +433,9 @@ TEST_F(Installer, TheSelfUpdateLoopEndsWithTheAnnouncedVersionInstalledAndNothin
 namespace {
 
 const std::wstring kActiveSetupKey = L"Software\\Microsoft\\Active Setup\\Installed Components\\LAGVANE";
+// The machine's own view, where the entry lives for both installers: the 64-bit one on 64-bit
+// Windows, where the system's Active Setup reads it (ignored on 32-bit Windows).
+constexpr REGSAM kNativeView = KEY_WOW64_64KEY;
 
 std::wstring Dotted(std::initializer_list<int> parts) {
   std::wstring text;
@@ -470,12 +474,12 @@ class InstallerOverAnInstallation : public Installer {
 protected:
   void SetUp() override {
     Installer::SetUp();
-    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey);
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey, kNativeView);
     reg::DeleteTree(HKEY_CURRENT_USER, kActiveSetupKey);
   }
   void TearDown() override {
     Installer::TearDown();
-    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey);
+    reg::DeleteTree(HKEY_LOCAL_MACHINE, kActiveSetupKey, kNativeView);
     reg::DeleteTree(HKEY_CURRENT_USER, kActiveSetupKey);
   }
 
@@ -485,7 +489,7 @@ protected:
     reg::WriteString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", version);
     reg::WriteString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe", version);
     reg::DeleteValue(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization");
-    reg::WriteString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version", ActiveSetupVersion(version));
+    reg::WriteString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version", ActiveSetupVersion(version), kNativeView);
     std::ofstream(fs::path(kInstalledExe), std::ios::binary | std::ios::trunc) << kOtherProgram;
   }
   void ExpectUntouched(const std::wstring& version) {
@@ -494,7 +498,7 @@ protected:
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), version);
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"LAGVANE.exe"), version);
     EXPECT_FALSE(reg::ValueExists(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version"), ActiveSetupVersion(version));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version", kNativeView), ActiveSetupVersion(version));
   }
 
   static constexpr const char* kOtherProgram = "the installed program";
@@ -560,11 +564,16 @@ TEST_F(InstallerOverAnInstallation, WithItsPagesItTellsWhyItWillNotReplaceANewer
 // played by the same profile with the values taken away.
 TEST_F(InstallerOverAnInstallation, EveryUserGetsTheInstalledVersionAndTheFirstRunMarkerAtTheirNextLogOn) {
   ASSERT_EQ(RunSilentInstaller(), std::optional<DWORD>(0));
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version"), ActiveSetupVersion(kVersion));
-  EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"IsInstalled"), std::optional<DWORD>(1));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"Version", kNativeView), ActiveSetupVersion(kVersion));
+  EXPECT_EQ(reg::ReadDword(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"IsInstalled", kNativeView),
+            std::optional<DWORD>(1));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kActiveSetupKey, L"Version"), ActiveSetupVersion(kVersion))
       << "the installing user has the values already and is not given them a second time";
-  const std::optional<std::wstring> stubPath = ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"StubPath");
+  // Both kinds of program share HKCU's Software: nothing of ours may ask for a 32-bit branch there
+  // (Wine would then send every 32-bit program's HKCU Software into it).
+  EXPECT_FALSE(reg::KeyExists(HKEY_CURRENT_USER, L"Software\\Wow6432Node"));
+  const std::optional<std::wstring> stubPath =
+      ReadString(HKEY_LOCAL_MACHINE, kActiveSetupKey, L"StubPath", kNativeView);
   ASSERT_TRUE(stubPath.has_value());
 
   reg::DeleteTree(HKEY_CURRENT_USER, kProductKey);
@@ -573,7 +582,7 @@ TEST_F(InstallerOverAnInstallation, EveryUserGetsTheInstalledVersionAndTheFirstR
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kProductKey, L"NeedOptimization"), std::optional<std::wstring>(L""));
 
   ASSERT_TRUE(RunUninstaller(L"/S"));
-  EXPECT_FALSE(reg::KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey));
+  EXPECT_FALSE(reg::KeyExists(HKEY_LOCAL_MACHINE, kActiveSetupKey, kNativeView));
   EXPECT_FALSE(reg::KeyExists(HKEY_CURRENT_USER, kActiveSetupKey));
   EXPECT_TRUE(WaitUntil([] { return !Exists(kInstallDir); }, 10s)) << "the values file went with the program";
 }
