@@ -82,6 +82,14 @@ protected:
     }
     return nullptr;
   }
+  bool Topmost() const { return (GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+  // Stay-on-top rebuilds the skin after the menu has closed: the layered style comes back and the
+  // controls move to a new, visible control form. On a loaded machine that outlasts the menu.
+  bool SkinRebuiltOnTop(HWND oldForm) const {
+    const HWND form = ControlForm();
+    return Topmost() && (GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED) != 0 && form && form != oldForm &&
+           IsWindowVisible(form) && FindWindowExW(window_, nullptr, nullptr, nullptr) == nullptr;
+  }
   // Opens the menu from the settings button and chooses an item by keyboard.
   void ChooseFromSettings(int steps) {
     ClickAt(At(218, 9));
@@ -184,6 +192,7 @@ TEST_F(TrayAndMenu, RegisteringAsAStartUpProgramTwiceLeavesTheRunValueAsItWas) {
 TEST_F(TrayAndMenu, StayOnTopOnAndOffKeepsTheSkinAndEveryControlWorking) {
   const HWND firstForm = ControlForm();
   ChooseFromSettings(kStayOnTopItem);
+  WaitUntil([&] { return SkinRebuiltOnTop(firstForm); }, 5s);
   EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
   EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
   const HWND secondForm = ControlForm();
@@ -196,6 +205,7 @@ TEST_F(TrayAndMenu, StayOnTopOnAndOffKeepsTheSkinAndEveryControlWorking) {
 
   // The controls on the new form still work: the settings button opens the menu again.
   ChooseFromSettings(kStayOnTopItem);
+  WaitUntil([&] { return !Topmost(); }, 5s);
   EXPECT_EQ(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
   EXPECT_NE(GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
   EXPECT_TRUE(IsWindowVisible(ControlForm()));
