@@ -142,7 +142,7 @@ private:
     if (triedToConnect_) return false;
     triedToConnect_ = true;
     ComPtr<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+    if (FAILED(CoCreateInstance(__uuidof(WbemLocator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
                                 reinterpret_cast<void**>(locator.Put())))) {
       return false;
     }
