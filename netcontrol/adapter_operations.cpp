@@ -25,17 +25,19 @@ constexpr long kConnected = 2;
 
 // A system library the work needs, loaded when the work starts rather than with this library:
 // most loads and calls have nothing to do, and the process then never maps COM or SetupAPI.
-// Once loaded it stays until the process ends, as COM's libraries may still run code that the
-// work started.
+// It is pinned, whoever loaded it, so it stays until the process ends: COM's libraries may still
+// run code that the work started, and no other module's unloading can take it away.
 HMODULE SystemLibrary(const wchar_t* name) {
-  if (const HMODULE loaded = GetModuleHandleW(name)) return loaded;
+  HMODULE library = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, name, &library)) return library;
   // By its full path: the folder the caller was started from never supplies it.
   wchar_t path[MAX_PATH];
   const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
   if (folder == 0 || folder + 1 + lstrlenW(name) >= MAX_PATH) return nullptr;
   path[folder] = L'\\';
   lstrcpyW(path + folder + 1, name);
-  return LoadLibraryW(path);
+  if (!LoadLibraryW(path)) return nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, path, &library) ? library : nullptr;
 }
 
 template <typename Function>
