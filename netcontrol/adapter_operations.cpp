@@ -23,6 +23,71 @@ constexpr long kDeviceDisabled = 22;
 // NetConnectionStatus of a connected adapter.
 constexpr long kConnected = 2;
 
+// A system library the work needs, loaded when the work starts rather than with this library:
+// most loads and calls have nothing to do, and the process then never maps COM or SetupAPI.
+// It is pinned, whoever loaded it, so it stays until the process ends: COM's libraries may still
+// run code that the work started, and no other module's unloading can take it away.
+HMODULE SystemLibrary(const wchar_t* name) {
+  HMODULE library = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, name, &library)) return library;
+  // By its full path: the folder the caller was started from never supplies it.
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+  if (folder == 0 || folder + 1 + lstrlenW(name) >= MAX_PATH) return nullptr;
+  path[folder] = L'\\';
+  lstrcpyW(path + folder + 1, name);
+  if (!LoadLibraryW(path)) return nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, path, &library) ? library : nullptr;
+}
+
+template <typename Function>
+Function* Find(HMODULE library, const char* name) {
+  return library ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+}
+
+// Each member is the system function of its name, or null when the library or the function is
+// missing; the operations then fail as the call itself would.
+#define SYSTEM_FUNCTION(library, name) decltype(&::name) name = Find<decltype(::name)>(library, #name)
+
+struct Com {
+  const HMODULE ole32 = SystemLibrary(L"ole32.dll");
+  const HMODULE oleaut32 = SystemLibrary(L"oleaut32.dll");
+  SYSTEM_FUNCTION(ole32, CoInitializeEx);
+  SYSTEM_FUNCTION(ole32, CoUninitialize);
+  SYSTEM_FUNCTION(ole32, CoCreateInstance);
+  SYSTEM_FUNCTION(ole32, CoSetProxyBlanket);
+  SYSTEM_FUNCTION(oleaut32, SysAllocStringLen);
+  SYSTEM_FUNCTION(oleaut32, SysFreeString);
+  SYSTEM_FUNCTION(oleaut32, VariantInit);
+  SYSTEM_FUNCTION(oleaut32, VariantClear);
+
+  bool Complete() const {
+    return CoInitializeEx && CoUninitialize && CoCreateInstance && CoSetProxyBlanket && SysAllocStringLen &&
+           SysFreeString && VariantInit && VariantClear;
+  }
+};
+
+struct SetupApi {
+  const HMODULE setupapi = SystemLibrary(L"setupapi.dll");
+  SYSTEM_FUNCTION(setupapi, SetupDiGetClassDevsW);
+  SYSTEM_FUNCTION(setupapi, SetupDiDestroyDeviceInfoList);
+  SYSTEM_FUNCTION(setupapi, SetupDiEnumDeviceInfo);
+  SYSTEM_FUNCTION(setupapi, SetupDiGetDeviceInstanceIdW);
+  SYSTEM_FUNCTION(setupapi, SetupDiGetDeviceRegistryPropertyW);
+  SYSTEM_FUNCTION(setupapi, SetupDiSetClassInstallParamsW);
+  SYSTEM_FUNCTION(setupapi, SetupDiCallClassInstaller);
+  SYSTEM_FUNCTION(setupapi, SetupDiGetDeviceInstallParamsW);
+  SYSTEM_FUNCTION(setupapi, CM_Get_DevNode_Status);
+
+  bool Complete() const {
+    return SetupDiGetClassDevsW && SetupDiDestroyDeviceInfoList && SetupDiEnumDeviceInfo &&
+           SetupDiGetDeviceInstanceIdW && SetupDiGetDeviceRegistryPropertyW && SetupDiSetClassInstallParamsW &&
+           SetupDiCallClassInstaller && SetupDiGetDeviceInstallParamsW && CM_Get_DevNode_Status;
+  }
+};
+
+#undef SYSTEM_FUNCTION
+
 bool SameId(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() &&
          CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -53,41 +118,44 @@ private:
 
 class Bstr {
 public:
-  explicit Bstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  Bstr(const Com& com, const std::wstring& text)
+      : com_(com), b_(com.SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(b_); }
+  ~Bstr() { com_.SysFreeString(b_); }
   BSTR Get() const { return b_; }
 
 private:
+  const Com& com_;
   BSTR b_;
 };
 
 class Variant {
 public:
-  Variant() { VariantInit(&v_); }
+  explicit Variant(const Com& com) : com_(com) { com_.VariantInit(&v_); }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
-  ~Variant() { VariantClear(&v_); }
+  ~Variant() { com_.VariantClear(&v_); }
   VARIANT* Put() {
-    VariantClear(&v_);
+    com_.VariantClear(&v_);
     return &v_;
   }
   const VARIANT& Get() const { return v_; }
 
 private:
+  const Com& com_;
   VARIANT v_;
 };
 
 // A property that this system's provider does not have reads as empty, or as the fallback.
-std::wstring StringProperty(IWbemClassObject* object, const wchar_t* name) {
-  Variant value;
+std::wstring StringProperty(const Com& com, IWbemClassObject* object, const wchar_t* name) {
+  Variant value(com);
   if (FAILED(object->Get(name, 0, value.Put(), nullptr, nullptr)) || value.Get().vt != VT_BSTR) return L"";
   return value.Get().bstrVal ? value.Get().bstrVal : L"";
 }
 
-long IntProperty(IWbemClassObject* object, const wchar_t* name, long fallback) {
-  Variant value;
+long IntProperty(const Com& com, IWbemClassObject* object, const wchar_t* name, long fallback) {
+  Variant value(com);
   if (FAILED(object->Get(name, 0, value.Put(), nullptr, nullptr))) return fallback;
   switch (value.Get().vt) {
     case VT_I4:
@@ -141,14 +209,15 @@ private:
     if (services_) return true;
     if (triedToConnect_) return false;
     triedToConnect_ = true;
+    if (!com_.Complete()) return false;
     ComPtr<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+    if (FAILED(com_.CoCreateInstance(__uuidof(WbemLocator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
                                 reinterpret_cast<void**>(locator.Put())))) {
       return false;
     }
-    Bstr root(L"ROOT\\CIMV2");
+    Bstr root(com_, L"ROOT\\CIMV2");
     if (FAILED(locator->ConnectServer(root.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services_.Put())) ||
-        FAILED(CoSetProxyBlanket(services_.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+        FAILED(com_.CoSetProxyBlanket(services_.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE))) {
       services_.Put();  // released: no half-set-up connection is used
       return false;
@@ -161,8 +230,8 @@ private:
   std::vector<Row> Rows() {
     std::vector<Row> rows;
     if (!Connected()) return rows;
-    Bstr language(L"WQL");
-    Bstr text(L"SELECT * FROM Win32_NetworkAdapter");
+    Bstr language(com_, L"WQL");
+    Bstr text(com_, L"SELECT * FROM Win32_NetworkAdapter");
     ComPtr<IEnumWbemClassObject> items;
     if (FAILED(services_->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                     nullptr, items.Put()))) {
@@ -173,12 +242,12 @@ private:
       ULONG count = 0;
       if (items->Next(kWmiStepBoundMs, 1, item.Put(), &count) != WBEM_S_NO_ERROR || count == 0) break;
       Row row;
-      row.index = StringProperty(item.Get(), L"DeviceID");
-      row.facts.deviceId = StringProperty(item.Get(), L"PNPDeviceID");
-      row.facts.description = StringProperty(item.Get(), L"Name");
-      row.facts.connectionName = StringProperty(item.Get(), L"NetConnectionID");
-      row.facts.connected = IntProperty(item.Get(), L"NetConnectionStatus", -1) == kConnected;
-      row.errorCode = IntProperty(item.Get(), L"ConfigManagerErrorCode", -1);
+      row.index = StringProperty(com_, item.Get(), L"DeviceID");
+      row.facts.deviceId = StringProperty(com_, item.Get(), L"PNPDeviceID");
+      row.facts.description = StringProperty(com_, item.Get(), L"Name");
+      row.facts.connectionName = StringProperty(com_, item.Get(), L"NetConnectionID");
+      row.facts.connected = IntProperty(com_, item.Get(), L"NetConnectionStatus", -1) == kConnected;
+      row.errorCode = IntProperty(com_, item.Get(), L"ConfigManagerErrorCode", -1);
       if (IsDigits(row.index) && !row.facts.deviceId.empty()) rows.push_back(std::move(row));
     }
     return rows;
@@ -189,15 +258,16 @@ private:
     const std::vector<Row> rows = Rows();
     const auto it = Find(rows, deviceId);
     if (it == rows.end()) return false;
-    Bstr path(L"Win32_NetworkAdapter.DeviceID=\"" + it->index + L"\"");
-    Bstr name(method);
+    Bstr path(com_, L"Win32_NetworkAdapter.DeviceID=\"" + it->index + L"\"");
+    Bstr name(com_, method);
     ComPtr<IWbemClassObject> out;
     if (FAILED(services_->ExecMethod(path.Get(), name.Get(), 0, nullptr, nullptr, out.Put(), nullptr)) || !out) {
       return false;
     }
-    return IntProperty(out.Get(), L"ReturnValue", -1) == 0;
+    return IntProperty(com_, out.Get(), L"ReturnValue", -1) == 0;
   }
 
+  const Com com_;
   ComPtr<IWbemServices> services_;
   bool triedToConnect_ = false;
 };
@@ -205,11 +275,14 @@ private:
 // The present devices of the network class, looked at afresh by every operation.
 class NetDevices {
 public:
-  NetDevices() : set_(SetupDiGetClassDevsW(&GUID_DEVCLASS_NET, nullptr, nullptr, DIGCF_PRESENT)) {}
+  explicit NetDevices(const SetupApi& api)
+      : api_(api),
+        set_(api.Complete() ? api.SetupDiGetClassDevsW(&GUID_DEVCLASS_NET, nullptr, nullptr, DIGCF_PRESENT)
+                            : INVALID_HANDLE_VALUE) {}
   NetDevices(const NetDevices&) = delete;
   NetDevices& operator=(const NetDevices&) = delete;
   ~NetDevices() {
-    if (set_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set_);
+    if (set_ != INVALID_HANDLE_VALUE) api_.SetupDiDestroyDeviceInfoList(set_);
   }
 
   // Calls `visit` with each device until it returns true; true when one did.
@@ -218,7 +291,7 @@ public:
     if (set_ == INVALID_HANDLE_VALUE) return false;
     SP_DEVINFO_DATA data{};
     data.cbSize = sizeof(data);
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set_, i, &data); ++i) {
+    for (DWORD i = 0; api_.SetupDiEnumDeviceInfo(set_, i, &data); ++i) {
       if (visit(data)) return true;
     }
     return false;
@@ -226,7 +299,7 @@ public:
 
   std::wstring InstanceId(SP_DEVINFO_DATA& data) const {
     wchar_t id[512] = {};
-    if (!SetupDiGetDeviceInstanceIdW(set_, &data, id, static_cast<DWORD>(std::size(id)), nullptr)) return L"";
+    if (!api_.SetupDiGetDeviceInstanceIdW(set_, &data, id, static_cast<DWORD>(std::size(id)), nullptr)) return L"";
     return id;
   }
 
@@ -240,10 +313,10 @@ public:
   }
 
   // -1 when the device is not started, its CM problem (0 for none) when it is.
-  static long Problem(const SP_DEVINFO_DATA& data) {
+  long Problem(const SP_DEVINFO_DATA& data) const {
     ULONG status = 0;
     ULONG problem = 0;
-    if (CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0) != CR_SUCCESS) return -1;
+    if (api_.CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0) != CR_SUCCESS) return -1;
     if (status & DN_HAS_PROBLEM) return static_cast<long>(problem);
     return (status & DN_STARTED) ? 0 : -1;
   }
@@ -255,26 +328,27 @@ public:
     params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
     params.StateChange = state;
     params.Scope = DICS_FLAG_GLOBAL;
-    if (!SetupDiSetClassInstallParamsW(set_, &data, &params.ClassInstallHeader, sizeof(params)) ||
-        !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set_, &data)) {
+    if (!api_.SetupDiSetClassInstallParamsW(set_, &data, &params.ClassInstallHeader, sizeof(params)) ||
+        !api_.SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set_, &data)) {
       return false;
     }
     SP_DEVINSTALL_PARAMS_W install{};
     install.cbSize = sizeof(install);
-    return SetupDiGetDeviceInstallParamsW(set_, &data, &install) &&
+    return api_.SetupDiGetDeviceInstallParamsW(set_, &data, &install) &&
            !(install.Flags & (DI_NEEDRESTART | DI_NEEDREBOOT));
   }
 
 private:
   std::wstring Property(SP_DEVINFO_DATA& data, DWORD property) const {
     wchar_t text[256] = {};
-    if (!SetupDiGetDeviceRegistryPropertyW(set_, &data, property, nullptr, reinterpret_cast<BYTE*>(text),
+    if (!api_.SetupDiGetDeviceRegistryPropertyW(set_, &data, property, nullptr, reinterpret_cast<BYTE*>(text),
                                            sizeof(text) - sizeof(wchar_t), nullptr)) {
       return L"";
     }
     return text;
   }
 
+  const SetupApi& api_;
   HDEVINFO set_;
 };
 
@@ -282,7 +356,7 @@ class SetupApiAdapters : public IAdapterOperations {
 public:
   std::vector<std::wstring> ListDroppable() override {
     std::vector<std::wstring> ids;
-    NetDevices devices;
+    NetDevices devices(api_);
     devices.Any([&](SP_DEVINFO_DATA& data) {
       const TAdapterFacts facts = devices.Facts(data);
       if (IsDroppableAdapter(facts)) ids.push_back(facts.deviceId);
@@ -291,7 +365,7 @@ public:
     return ids;
   }
   bool Disable(const std::wstring& deviceId) override {
-    NetDevices devices;
+    NetDevices devices(api_);
     return devices.Any([&](SP_DEVINFO_DATA& data) {
       if (!SameId(devices.InstanceId(data), deviceId)) return false;
       if (devices.Change(data, DICS_DISABLE)) return true;
@@ -302,21 +376,24 @@ public:
     });
   }
   bool Enable(const std::wstring& deviceId) override {
-    NetDevices devices;
+    NetDevices devices(api_);
     return devices.Any([&](SP_DEVINFO_DATA& data) {
       return SameId(devices.InstanceId(data), deviceId) && devices.Change(data, DICS_ENABLE);
     });
   }
   TAdapterState State(const std::wstring& deviceId) override {
     TAdapterState state = TAdapterState::Absent;
-    NetDevices devices;
+    NetDevices devices(api_);
     devices.Any([&](SP_DEVINFO_DATA& data) {
       if (!SameId(devices.InstanceId(data), deviceId)) return false;
-      state = NetDevices::Problem(data) == kDeviceDisabled ? TAdapterState::Disabled : TAdapterState::Enabled;
+      state = devices.Problem(data) == kDeviceDisabled ? TAdapterState::Disabled : TAdapterState::Enabled;
       return true;
     });
     return state;
   }
+
+private:
+  const SetupApi api_;
 };
 
 bool VistaOrLater() {
@@ -337,8 +414,11 @@ std::unique_ptr<IAdapterOperations> MakeSystemAdapterOperations() {
   return std::make_unique<SetupApiAdapters>();
 }
 
-TComApartment::TComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+TComApartment::TComApartment() {
+  const Com com;
+  hr_ = com.Complete() ? com.CoInitializeEx(nullptr, COINIT_MULTITHREADED) : E_FAIL;
+}
 
 TComApartment::~TComApartment() {
-  if (SUCCEEDED(hr_)) CoUninitialize();
+  if (SUCCEEDED(hr_)) Com().CoUninitialize();
 }

@@ -28,8 +28,8 @@ bool RunningUnderWow64() {
 }  // namespace
 
 unsigned long TRegistryAdapterRecord::View() {
-  static const unsigned long view = sizeof(void*) == 8 || RunningUnderWow64() ? KEY_WOW64_64KEY : 0;
-  return view;
+  // Asked every time rather than kept: a few calls cost less than the locking of a static.
+  return sizeof(void*) == 8 || RunningUnderWow64() ? KEY_WOW64_64KEY : 0;
 }
 
 std::vector<std::wstring> TRegistryAdapterRecord::Read() {

@@ -51,20 +51,17 @@ private:
   bool owned_ = false;
 };
 
+// Reports nothing: the caller does not read a result, and the record keeps what is left.
 void Keep(bool connect) noexcept {
-  try {
-    LockHeld lock;
-    RecordMutexHeld processes;
-    TRegistryAdapterRecord record;
-    // Most starts find nothing to repair: they then leave COM and the adapters alone.
-    if (connect && record.Read().empty()) return;
-    TComApartment apartment;
-    const std::unique_ptr<IAdapterOperations> adapters = MakeSystemAdapterOperations();
-    TAdapterKeeper keeper(*adapters, record, [](std::uint32_t milliseconds) { Sleep(milliseconds); });
-    connect ? keeper.Restore() : keeper.Drop();
-  } catch (...) {
-    // Reports nothing: the caller does not read a result, and the record keeps what is left.
-  }
+  LockHeld lock;
+  RecordMutexHeld processes;
+  TRegistryAdapterRecord record;
+  // Most starts find nothing to repair: they then leave COM and the adapters alone.
+  if (connect && record.Read().empty()) return;
+  TComApartment apartment;
+  const std::unique_ptr<IAdapterOperations> adapters = MakeSystemAdapterOperations();
+  TAdapterKeeper keeper(*adapters, record, [](std::uint32_t milliseconds) { Sleep(milliseconds); });
+  connect ? keeper.Restore() : keeper.Drop();
 }
 
 HMODULE Self() {

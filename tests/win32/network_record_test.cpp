@@ -216,3 +216,40 @@ TEST_F(AdapterRecord, TheLibraryTouchesTheRecordOnlyWhileItHoldsTheMutexOfEveryP
   restore.join();
   EXPECT_TRUE(TRegistryAdapterRecord().Read().empty());
 }
+
+TEST_F(AdapterRecord, TheLibraryLoadsComAndSetupApiOnlyWhenItHasAdaptersToBringBack) {
+  // The probe's exit code: one bit for each library of the work it finds loaded, and its own
+  // failures (a library of the work there before the load, the load or the call failed).
+  constexpr DWORD kOle32 = 1, kOleAut32 = 2, kSetupApi = 4, kProbeFailed = 8 | 16;
+  struct Case {
+    const char* what;
+    bool recorded;
+    DWORD looked;  // the bits that this case decides
+    DWORD loaded;
+  };
+  const Case cases[] = {
+      {"an empty record: the load's repair and the call have nothing to do", false, kOle32 | kOleAut32 | kSetupApi, 0},
+      // Wine answers as a system of Vista or later, so the work goes through WMI, whose provider
+      // may load SetupAPI itself.
+      {"an adapter to bring back", true, kOle32 | kOleAut32, kOle32 | kOleAut32},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NO_FATAL_FAILURE(ClearRecord());
+    if (c.recorded) {
+      ASSERT_TRUE(TRegistryAdapterRecord().Add(kUnplugged));
+    }
+    const std::wstring probe = driver::BinDir() + L"\\library_load_probe.exe";
+    std::wstring commandLine = L"\"" + probe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(probe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process))
+        << GetLastError();
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 2 * kConnectCallBoundMs), WAIT_OBJECT_0) << c.what;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode & (c.looked | kProbeFailed), c.loaded) << c.what << ": exit code " << exitCode;
+  }
+}
