@@ -22,6 +22,20 @@ std::wstring Widen(std::string_view bytes) {
 
 }  // namespace
 
+std::string EncodeBase64(const std::vector<std::uint8_t>& bytes) {
+  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t left = bytes.size() - i;
+    const std::uint32_t group = bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
+    text += alphabet[group >> 18 & 63];
+    text += alphabet[group >> 12 & 63];
+    text += left > 1 ? alphabet[group >> 6 & 63] : '=';
+    text += left > 2 ? alphabet[group & 63] : '=';
+  }
+  return text;
+}
+
 std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text) {
   if (text.empty() || text.size() % 4 != 0) return std::nullopt;
   std::size_t padding = 0;

@@ -30,6 +30,8 @@ std::optional<ManifestSignature> SplitManifestSignature(std::string_view body);
 // Standard base64 (A-Z a-z 0-9 + /) with its padding, nothing else: no blanks, no line breaks,
 // no bits left over in the last character. Empty for anything else.
 std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text);
+// The same form written: what a signer puts on the signature line.
+std::string EncodeBase64(const std::vector<std::uint8_t>& bytes);
 
 // A size written in decimal digits only, within 64 bits.
 std::optional<std::uint64_t> ParseDecimalSize(std::wstring_view text);

@@ -3,24 +3,13 @@
 #include "common/error.h"
 #include "common/system_error.h"
 #include "common/unique_handle.h"
+#include "update/crypto_handles.h"
 #include "update_key.h"
-
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <memory>
 
 namespace {
-
-// SHA-256 in CryptoAPI (XP SP3 on); MinGW's headers show it only to programs built for Vista on.
-constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
-
-void ReleaseProvider(HCRYPTPROV provider) noexcept { CryptReleaseContext(provider, 0); }
-void DestroyKey(HCRYPTKEY key) noexcept { CryptDestroyKey(key); }
-void DestroyHash(HCRYPTHASH hash) noexcept { CryptDestroyHash(hash); }
-using UniqueProvider = UniqueAny<HCRYPTPROV, 0, ReleaseProvider>;
-using UniqueKey = UniqueAny<HCRYPTKEY, 0, DestroyKey>;
-using UniqueHash = UniqueAny<HCRYPTHASH, 0, DestroyHash>;
 
 struct LocalFreer {
   void operator()(void* memory) const noexcept { LocalFree(memory); }

@@ -1,8 +1,8 @@
 #include "manifest_signer.h"
 
 #include "common/unique_handle.h"
-
-#include <wincrypt.h>
+#include "update/crypto_handles.h"
+#include "update/signed_manifest.h"
 
 #include <fstream>
 #include <iterator>
@@ -15,16 +15,6 @@
 namespace fakes {
 
 namespace {
-
-// SHA-256 in CryptoAPI (XP SP3 on); MinGW's headers show it only to programs built for Vista on.
-constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
-
-void ReleaseProvider(HCRYPTPROV provider) noexcept { CryptReleaseContext(provider, 0); }
-void DestroyKey(HCRYPTKEY key) noexcept { CryptDestroyKey(key); }
-void DestroyHash(HCRYPTHASH hash) noexcept { CryptDestroyHash(hash); }
-using UniqueProvider = UniqueAny<HCRYPTPROV, 0, ReleaseProvider>;
-using UniqueKey = UniqueAny<HCRYPTKEY, 0, DestroyKey>;
-using UniqueHash = UniqueAny<HCRYPTHASH, 0, DestroyHash>;
 
 std::runtime_error Failure(const char* what) {
   return std::runtime_error(std::string(what) + " failed (error " + std::to_string(GetLastError()) + ")");
@@ -72,20 +62,6 @@ std::string Sha256Hex(std::string_view bytes) {
   return hex;
 }
 
-std::string Base64(const std::vector<std::uint8_t>& bytes) {
-  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t left = bytes.size() - i;
-    const std::uint32_t group = bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
-    text += alphabet[group >> 18 & 63];
-    text += alphabet[group >> 12 & 63];
-    text += left > 1 ? alphabet[group >> 6 & 63] : '=';
-    text += left > 2 ? alphabet[group & 63] : '=';
-  }
-  return text;
-}
-
 std::vector<std::uint8_t> Signature(std::string_view bytes, SigningKey key) {
   const UniqueProvider provider = Provider();
   const std::string blob = KeyBlob(key);
@@ -110,7 +86,7 @@ std::string InstallerEntries(const std::string& version, std::string_view instal
 }
 
 std::string Signed(const std::string& bytes, SigningKey key) {
-  return bytes + "signature=" + Base64(Signature(bytes, key)) + "\r\n";
+  return bytes + "signature=" + EncodeBase64(Signature(bytes, key)) + "\r\n";
 }
 
 std::string SignedManifest(const std::string& version, std::string_view installer) {

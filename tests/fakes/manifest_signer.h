@@ -13,7 +13,6 @@ namespace fakes {
 enum class SigningKey { kBuiltIn, kOther };
 
 std::string Sha256Hex(std::string_view bytes);
-std::string Base64(const std::vector<std::uint8_t>& bytes);
 // The RSA PKCS#1 v1.5 SHA-256 signature of the bytes, as it is written in the manifest.
 std::vector<std::uint8_t> Signature(std::string_view bytes, SigningKey key = SigningKey::kBuiltIn);
 

@@ -29,7 +29,7 @@ std::string Altered(std::string bytes, std::size_t at) {
 TEST(VerifiedUpdate, TakesOnlyAManifestSignedByTheBuiltInKeyAndNamingTheInstaller) {
   const std::string valid = fakes::Signed(kEntries);
   const std::vector<std::uint8_t> signatureBytes = fakes::Signature(kEntries);
-  const std::string signature = "signature=" + fakes::Base64(signatureBytes) + "\r\n";
+  const std::string signature = "signature=" + EncodeBase64(signatureBytes) + "\r\n";
   const struct {
     const char* what;
     std::string body;
@@ -43,7 +43,7 @@ TEST(VerifiedUpdate, TakesOnlyAManifestSignedByTheBuiltInKeyAndNamingTheInstalle
       {"a line end changed", kEntries.substr(0, kEntries.size() - 2) + "\n" + signature, false},
       {"a byte of the signature changed", Altered(valid, kEntries.size() + 12), false},
       {"the signature cut short",
-       kEntries + "signature=" + fakes::Base64({signatureBytes.begin() + 3, signatureBytes.end()}) + "\r\n", false},
+       kEntries + "signature=" + EncodeBase64({signatureBytes.begin() + 3, signatureBytes.end()}) + "\r\n", false},
       {"malformed base64", kEntries + signature.substr(0, 10) + signature.substr(11), false},
       {"a line after the signature", valid + "Other=1\r\n", false},
       {"an empty line after the signature", valid + "\r\n", false},
