@@ -49,6 +49,20 @@ std::vector<std::wstring> TRegistryAdapterRecord::Read() {
   return ids;
 }
 
+bool TRegistryAdapterRecord::HoldsEntries() {
+  UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAdapterRecordKey, 0, KEY_QUERY_VALUE | View(), key.put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD values = 0;
+  // A key that cannot be asked is treated as holding something: the repair then reads it properly.
+  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS) {
+    return true;
+  }
+  return values > 0;
+}
+
 bool TRegistryAdapterRecord::Add(const std::wstring& deviceId) {
   if (deviceId.empty() || deviceId.size() > kLongestId) return false;
   UniqueHKey key;

@@ -22,6 +22,10 @@ public:
   bool Add(const std::wstring& deviceId) override;
   void Remove(const std::wstring& deviceId) override;
 
+  // Whether the record holds an entry: one key and one query, no mutex and no list, so a load
+  // can tell at once that it has nothing to repair.
+  static bool HoldsEntries();
+
   // The view flag for the key: the 64-bit view wherever Windows has one.
   static unsigned long View();
 };

@@ -91,11 +91,15 @@ DWORD WINAPI WorkThread(void* parameter) {
 }
 
 // Starts the repair of what an earlier process left disabled. The thread runs once the loader
-// has let go, so WMI and the registry are never used under the loader lock.
+// has let go, so WMI and the mutex are never used under the loader lock. Almost every load finds
+// the record empty, and then starts no thread at all: a thread is cheap on Windows, but under Wine
+// its first one costs a process about 1 MiB for good. The peek is a registry read in DllMain,
+// which is safe here because advapi32 is one of the library's own imports, so the loader has
+// initialised it first.
 void StartRepair() {
   gRepaired = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!gRepaired) return;
-  if (!HoldLibrary()) {
+  if (!TRegistryAdapterRecord::HoldsEntries() || !HoldLibrary()) {
     SetEvent(gRepaired);
     return;
   }

@@ -217,10 +217,11 @@ TEST_F(AdapterRecord, TheLibraryTouchesTheRecordOnlyWhileItHoldsTheMutexOfEveryP
   EXPECT_TRUE(TRegistryAdapterRecord().Read().empty());
 }
 
-TEST_F(AdapterRecord, TheLibraryLoadsComAndSetupApiOnlyWhenItHasAdaptersToBringBack) {
-  // The probe's exit code: one bit for each library of the work it finds loaded, and its own
-  // failures (a library of the work there before the load, the load or the call failed).
-  constexpr DWORD kOle32 = 1, kOleAut32 = 2, kSetupApi = 4, kProbeFailed = 8 | 16;
+TEST_F(AdapterRecord, TheLibraryLoadsComAndSetupApiAndStartsItsRepairOnlyWhenItHasAdaptersToBringBack) {
+  // The probe's exit code: one bit for each library of the work it finds loaded, one for a thread
+  // beside the call's own worker, and its own failures (a library of the work there before the
+  // load, the load or the call failed).
+  constexpr DWORD kOle32 = 1, kOleAut32 = 2, kSetupApi = 4, kProbeFailed = 8 | 16, kMoreThreads = 32;
   struct Case {
     const char* what;
     bool recorded;
@@ -228,10 +229,12 @@ TEST_F(AdapterRecord, TheLibraryLoadsComAndSetupApiOnlyWhenItHasAdaptersToBringB
     DWORD loaded;
   };
   const Case cases[] = {
-      {"an empty record: the load's repair and the call have nothing to do", false, kOle32 | kOleAut32 | kSetupApi, 0},
+      {"an empty record: the load starts no repair, and the call has nothing to do", false,
+       kOle32 | kOleAut32 | kSetupApi | kMoreThreads, 0},
       // Wine answers as a system of Vista or later, so the work goes through WMI, whose provider
       // may load SetupAPI itself.
-      {"an adapter to bring back", true, kOle32 | kOleAut32, kOle32 | kOleAut32},
+      {"an adapter to bring back: the load's repair thread", true, kOle32 | kOleAut32 | kMoreThreads,
+       kOle32 | kOleAut32 | kMoreThreads},
   };
   for (const Case& c : cases) {
     ASSERT_NO_FATAL_FAILURE(ClearRecord());
