@@ -10,7 +10,7 @@
 // pause, the application-wide pointer override, the message loop and the default error handler.
 class TApplication {
 public:
-  // Common controls, and the process's one instance of this class.
+  // The process's one instance of this class.
   static TApplication& Initialize();
   static TApplication& Instance() noexcept;
 
@@ -20,8 +20,10 @@ public:
   // The pause before a control's hint shows, in milliseconds.
   UINT HintPause() const noexcept { return hintPause_; }
   void SetHintPause(UINT milliseconds) noexcept;
-  // The one tooltip window that shows every control's hint, made at the first hint.
+  // The one tooltip window that shows every control's hint, made (with comctl32 loaded) when the
+  // pointer first comes to a control with a hint.
   HWND HintWindow();
+  bool HasHintWindow() const noexcept { return hintWindow_ && IsWindow(hintWindow_); }
 
   // One pointer for every window of the program until it is cleared (nullptr); while it is clear,
   // each window answers for its own pointer again.

@@ -72,7 +72,12 @@ void TImage::StopWatching(const void* key) noexcept {
 void TImage::SetHint(const std::wstring& hint) {
   RemoveHint();
   hint_ = hint;
-  if (hint_.empty() || !hwnd_) return;
+  // Until the first hint is wanted there is no hint window; each control then joins it as the
+  // pointer first comes to it.
+  if (!hint_.empty() && hwnd_ && TApplication::Instance().HasHintWindow()) AddHint();
+}
+
+void TImage::AddHint() {
   // The tool is the control itself, and the tooltip watches its mouse messages, so the hint
   // follows the control when it moves to another window.
   TTTOOLINFOW tool{};
@@ -84,10 +89,28 @@ void TImage::SetHint(const std::wstring& hint) {
   if (!SendMessageW(TApplication::Instance().HintWindow(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
     throw Exception(L"Cannot add a hint");
   }
+  hintAdded_ = true;
+}
+
+void TImage::AddHintAtPointer(WPARAM wParam, LPARAM lParam) noexcept {
+  hintTried_ = true;
+  try {
+    AddHint();
+  } catch (...) {
+    // The hint is not shown; the control works on without it.
+    return;
+  }
+  // The tooltip watches the control's messages from now on; this first move it is told of.
+  MSG move{hwnd_, WM_MOUSEMOVE, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
+  const DWORD position = GetMessagePos();
+  move.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+  SendMessageW(TApplication::Instance().HintWindow(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void TImage::RemoveHint() noexcept {
-  if (hint_.empty() || !hwnd_) return;
+  hintTried_ = false;
+  if (!hintAdded_ || !hwnd_) return;
+  hintAdded_ = false;
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
   tool.hwnd = hwnd_;
@@ -180,6 +203,7 @@ LRESULT TImage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;  // painted with the picture
     case WM_MOUSEMOVE:
+      if (!hint_.empty() && !hintAdded_ && !hintTried_) AddHintAtPointer(wParam, lParam);
       if (!tracking_) {
         TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
         tracking_ = TrackMouseEvent(&track) != FALSE;

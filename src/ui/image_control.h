@@ -43,7 +43,7 @@ public:
   RECT BoundsRect() const;
 
   // Shown as a tooltip after the application's hint pause while the pointer rests here; an empty
-  // hint shows nothing.
+  // hint shows nothing. The hint window learns of it when the pointer first comes here.
   void SetHint(const std::wstring& hint);
   const std::wstring& Hint() const noexcept { return hint_; }
 
@@ -66,12 +66,17 @@ private:
   void OnFinalMessage() noexcept;
   void ApplyAutoSize();
 
+  void AddHint();
+  void AddHintAtPointer(WPARAM wParam, LPARAM lParam) noexcept;
   void RemoveHint() noexcept;
 
   TBitmap picture_;
   std::wstring hint_;
   bool autoSize_ = false;
   bool stretch_ = false;
+  // The hint window knows this control's hint; a failed try at the pointer is not repeated.
+  bool hintAdded_ = false;
+  bool hintTried_ = false;
   bool tracking_ = false;
   bool pressed_ = false;
   bool ownedByParent_ = false;

@@ -6,14 +6,11 @@
 #include "ui/label_control.h"
 #include "ui/region_scan.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x4A76;
 constexpr UINT kReapplyKey = WM_APP + 0x4A;  // one subclass of this kind per window
 // The caption, border, system menu, size box and minimise and maximise boxes.
 constexpr LONG_PTR kKeepWithoutFrame = static_cast<LONG_PTR>(0xFF30FFFFu);
@@ -131,8 +128,14 @@ LRESULT TJvControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 TJvTransparentForm::TJvTransparentForm(HWND owner, std::function<LONG_PTR()> creationStyle)
     : creationStyle_(std::move(creationStyle)) {
   FComponentOwner = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
-  if (FComponentOwner && !SetWindowSubclass(FComponentOwner, &SubclassProc, kSubclassId,
-                                            reinterpret_cast<DWORD_PTR>(this))) {
+  if (FComponentOwner &&
+      !ownerHook_.Attach(
+          FComponentOwner, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OwnerMessage(message, wParam, lParam); },
+          [this] {
+            // The owner goes first: forget it, and the control form that went with it.
+            FComponentOwner = nullptr;
+            FControlForm.reset();
+          })) {
     throw Exception(L"Cannot take over the window's messages");
   }
 }
@@ -153,7 +156,7 @@ TJvTransparentForm::~TJvTransparentForm() {
 }
 
 void TJvTransparentForm::Unhook() noexcept {
-  if (FComponentOwner) RemoveWindowSubclass(FComponentOwner, &SubclassProc, kSubclassId);
+  ownerHook_.Detach();
   FComponentOwner = nullptr;
 }
 
@@ -315,17 +318,9 @@ void TJvTransparentForm::RemoveTransparency() {
   }
 }
 
-LRESULT CALLBACK TJvTransparentForm::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                  UINT_PTR, DWORD_PTR data) noexcept {
-  auto* self = reinterpret_cast<TJvTransparentForm*>(data);
-  if (message == WM_NCDESTROY) {
-    // The owner goes first: forget it, and the control form that went with it.
-    self->Unhook();
-    self->FControlForm.reset();
-    return DefSubclassProc(window, message, wParam, lParam);
-  }
+LRESULT TJvTransparentForm::OwnerMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   try {
-    return self->OwnerWndProc(message, wParam, lParam);
+    return OwnerWndProc(message, wParam, lParam);
   } catch (...) {
     TApplication::Instance().HandleException();
     return 0;
@@ -333,10 +328,9 @@ LRESULT CALLBACK TJvTransparentForm::SubclassProc(HWND window, UINT message, WPA
 }
 
 LRESULT TJvTransparentForm::OwnerWndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  const HWND owner = FComponentOwner;
   // A press anywhere that no control covers drags the window.
   if (FActive && FMovableForm && message == WM_NCHITTEST) return HTCAPTION;
-  const LRESULT result = DefSubclassProc(owner, message, wParam, lParam);
+  const LRESULT result = ownerHook_.CallPrevious(message, wParam, lParam);
   if (!FActive) return result;
   switch (message) {
     case WM_MOVE:

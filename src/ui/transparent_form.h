@@ -3,6 +3,7 @@
 #include "common/unique_handle.h"
 #include "ui/bitmap.h"
 #include "ui/window.h"
+#include "ui/window_hook.h"
 
 #include <windows.h>
 
@@ -90,8 +91,7 @@ public:
 
 private:
   friend class TJvControlForm;
-  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR data) noexcept;
+  LRESULT OwnerMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   LRESULT OwnerWndProc(UINT message, WPARAM wParam, LPARAM lParam);
   // `ownerShowing`: the owner is about to become visible (its visible flag is not set yet).
   void ApplyTransparency(bool ownerShowing = false);
@@ -102,6 +102,7 @@ private:
 
   TBitmap FMask;
   HWND FComponentOwner = nullptr;
+  TWindowHook ownerHook_;
   bool FAutoSize = false;
   bool FActive = false;
   TJvTransparentFormMode FMode = TJvTransparentFormMode::tfmWindowRegion;

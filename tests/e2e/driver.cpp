@@ -2,6 +2,8 @@
 
 #include "common/texts.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -102,6 +104,21 @@ std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
   FindState state{processId, 0, visibleOnly, {}};
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
   return state.found;
+}
+
+std::vector<std::wstring> ModulesOf(DWORD processId) {
+  std::vector<std::wstring> names;
+  const HANDLE listed = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+  UniqueHandle snapshot(listed == INVALID_HANDLE_VALUE ? nullptr : listed);
+  if (!snapshot) throw Failure("cannot list the modules of process " + std::to_string(processId));
+  MODULEENTRY32W module{};
+  module.dwSize = sizeof(module);
+  for (BOOL more = Module32FirstW(snapshot.get(), &module); more; more = Module32NextW(snapshot.get(), &module)) {
+    std::wstring name = module.szModule;
+    for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+    names.push_back(std::move(name));
+  }
+  return names;
 }
 
 namespace {

@@ -34,6 +34,8 @@ RECT WindowRectOf(HWND window);
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly = true);
 // The child windows of a window, at every depth.
 std::vector<HWND> ChildWindows(HWND parent);
+// The file names of the modules a process has loaded, lower case ("comctl32.dll").
+std::vector<std::wstring> ModulesOf(DWORD processId);
 // A control of the process by class and window text (any text when empty).
 HWND FindControl(DWORD processId, const std::wstring& className, const std::wstring& text = L"");
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -225,6 +226,13 @@ TEST_F(TrayAndMenu, MinimisedThenOpenedFromTheMenuStaysMinimised) {
 }
 
 TEST_F(TrayAndMenu, AHintAppearsOverASmallButton) {
+  // The hints bring comctl32 in with the first one, not with the start.
+  const auto loadsCommonControls = [&] {
+    const std::vector<std::wstring> modules = ModulesOf(app_->Id());
+    EXPECT_FALSE(modules.empty());
+    return std::find(modules.begin(), modules.end(), L"comctl32.dll") != modules.end();
+  };
+  EXPECT_FALSE(loadsCommonControls()) << "comctl32 was loaded before any hint was wanted";
   MoveTo(At(150, 5));
   std::this_thread::sleep_for(200ms);
   MoveTo(At(203, 27));
@@ -242,6 +250,7 @@ TEST_F(TrayAndMenu, AHintAppearsOverASmallButton) {
   if (hint) {
     EXPECT_EQ(TextOf(hint), L"라그베인 홈페이지");
   }
+  EXPECT_TRUE(loadsCommonControls());
 }
 
 TEST_F(TrayAndMenu, TheQuitItemEndsTheProgramAndTakesTheTrayIconAway) {
