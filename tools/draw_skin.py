@@ -5,13 +5,14 @@
 
 The committed files are what the build uses; rerun this only to change a picture:
 
-    apt-get install python3-pil fonts-nanum
+    apt-get install python3-pil fonts-nanum zopfli
     /usr/bin/python3 tools/draw_skin.py            # writes into resources/
     /usr/bin/python3 tools/draw_skin.py OUT_DIR    # or somewhere else, to compare
 
 Shapes are drawn eight times larger and averaged down, so every edge is anti-aliased and
 lands on the pixel columns and rows that the layout fixes (the bubbles' tails and buttons, the
-lettering's box). Output is deterministic: the same fonts give the same bytes."""
+lettering's box). Each PNG is then packed by pack_png.py (zopfli, the same pixels in fewer bytes),
+which takes some minutes. Output is deterministic: the same fonts give the same bytes."""
 
 import io
 import os
@@ -19,6 +20,8 @@ import struct
 import sys
 
 from PIL import Image, ImageChops, ImageDraw, ImageFont
+
+from pack_png import pack
 
 S = 8  # supersampling factor
 
@@ -517,7 +520,7 @@ def ico_bytes(images):
 def png_bytes(img):
     out = io.BytesIO()
     img.save(out, "PNG", optimize=True)
-    return out.getvalue()
+    return pack(out.getvalue())
 
 
 def write(path, data):
