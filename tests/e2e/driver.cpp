@@ -357,6 +357,13 @@ void ChooseMenuItem(int steps) {
   PressKey(VK_RETURN);
 }
 
+void ClickFirstMenuItem(HWND menu) {
+  const RECT bounds = WindowRectOf(menu);
+  // Below the menu's frame, inside an item of at least the system's menu height.
+  const int top = bounds.top + GetSystemMetrics(SM_CYFIXEDFRAME) + 1;
+  ClickAt({(bounds.left + bounds.right) / 2, top + GetSystemMetrics(SM_CYMENUSIZE) / 2 - 1});
+}
+
 std::vector<HWND> TrayIconWindows() {
   std::vector<HWND> icons;
   const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);

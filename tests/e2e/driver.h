@@ -97,6 +97,9 @@ private:
 HWND WaitForMenu(AppProcess& app, Millis timeout = 5s);
 // Chooses the item `steps` keyboard steps below the menu's opening (separators are skipped).
 void ChooseMenuItem(int steps);
+// Clicks the open popup menu's first item. The mouse reaches a menu whatever holds the
+// foreground, which the keyboard needs and a menu over a minimised window does not always get.
+void ClickFirstMenuItem(HWND menu);
 
 // The icons in the notification area: with no tray manager on the display, Wine shows a window
 // of its own holding one child per icon.
