@@ -1,6 +1,5 @@
 #include "ui/window_hook.h"
 
-#include <new>
 #include <utility>
 
 namespace {
@@ -16,8 +15,7 @@ bool IsOurProcedure(HWND window, WNDPROC procedure) {
 
 bool TWindowHook::Attach(HWND window, Handler handler, std::function<void()> onGone) {
   if (record_ || !IsWindow(window) || GetPropW(window, kRecordProperty)) return false;
-  auto* record = new (std::nothrow) Record{nullptr, this};
-  if (!record) return false;
+  auto* record = new Record{nullptr, this};
   if (!SetPropW(window, kRecordProperty, record)) {
     delete record;
     return false;

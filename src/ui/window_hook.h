@@ -23,7 +23,8 @@ public:
   TWindowHook& operator=(const TWindowHook&) = delete;
   ~TWindowHook() { Detach(); }
 
-  // False when the window is not there, is hooked already, or its procedure cannot be replaced.
+  // False when the window is not there, is hooked already, or its procedure cannot be replaced;
+  // std::bad_alloc when its record cannot be made.
   // `onGone` runs as the window receives its last message (WM_NCDESTROY), once the hook has let
   // go, before the message reaches the earlier procedure.
   bool Attach(HWND window, Handler handler, std::function<void()> onGone);
