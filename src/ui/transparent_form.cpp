@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr UINT kReapplyKey = WM_APP + 0x4A;  // one subclass of this kind per window
 // The caption, border, system menu, size box and minimise and maximise boxes.
 constexpr LONG_PTR kKeepWithoutFrame = static_cast<LONG_PTR>(0xFF30FFFFu);
 // Everything of the creation style but visible, disabled and maximised.
@@ -128,14 +127,16 @@ LRESULT TJvControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 TJvTransparentForm::TJvTransparentForm(HWND owner, std::function<LONG_PTR()> creationStyle)
     : creationStyle_(std::move(creationStyle)) {
   FComponentOwner = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
-  if (FComponentOwner &&
-      !ownerHook_.Attach(
-          FComponentOwner, [this](UINT message, WPARAM wParam, LPARAM lParam) { return OwnerMessage(message, wParam, lParam); },
-          [this] {
-            // The owner goes first: forget it, and the control form that went with it.
-            FComponentOwner = nullptr;
-            FControlForm.reset();
-          })) {
+  if (!FComponentOwner) return;
+  const auto onMessage = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+    return OwnerMessage(message, wParam, lParam);
+  };
+  const auto onOwnerGone = [this] {
+    // The owner goes first: forget it, and the control form that went with it.
+    FComponentOwner = nullptr;
+    FControlForm.reset();
+  };
+  if (!ownerHook_.Attach(FComponentOwner, onMessage, onOwnerGone)) {
     throw Exception(L"Cannot take over the window's messages");
   }
 }
