@@ -49,7 +49,7 @@ void TApplication::SetHintPause(UINT milliseconds) noexcept {
 }
 
 HWND TApplication::HintWindow() {
-  if (hintWindow_ && IsWindow(hintWindow_)) return hintWindow_;
+  if (HasHintWindow()) return hintWindow_;
   if (!LoadCommonControls()) throw Exception(L"Cannot create the hint window");
   hintWindow_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
